@@ -1,0 +1,32 @@
+# GoogleTest from Debian's source copy, built with the cross compiler.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+set(SYNCSHELL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+
+# One ctest entry per test executable: a Wine process start costs seconds.
+# add_syncshell_test(name [USES_DLL] SOURCES files... [LIBRARIES libs...]):
+# without LIBRARIES the test links every subsystem; USES_DLL builds the DLL
+# (and the tools) first because the test loads it.
+function(add_syncshell_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "USES_DLL" "" "SOURCES;LIBRARIES")
+  add_executable(${name} ${arg_SOURCES})
+  if(arg_LIBRARIES)
+    string(JOIN "," group ${arg_LIBRARIES})
+    target_link_libraries(${name} PRIVATE "$<LINK_GROUP:RESCAN,${group}>")
+  else()
+    target_link_libraries(${name} PRIVATE syncshell_all)
+  endif()
+  target_link_libraries(${name} PRIVATE syncshell_testsupport gtest_main gtest)
+  if(arg_USES_DLL)
+    add_dependencies(${name} SyncShellContextMenu syncshell_tools)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()

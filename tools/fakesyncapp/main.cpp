@@ -1,0 +1,84 @@
+// A stand-in for the synchronisation application: the presence mutex and the
+// command pipe the extension relies on, recording what arrives.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "options.h"
+#include "pipeserver.h"
+#include "recorder.h"
+
+namespace {
+std::wstring DefaultRecordFile() {
+  wchar_t buffer[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  std::wstring path = buffer;
+  return path.substr(0, path.find_last_of(L"\\/") + 1) + L"received.txt";
+}
+
+struct Watch {
+  const Options* options;
+  Recorder* recorder;
+};
+
+DWORD WINAPI Watchdog(void* parameter) {
+  const auto* watch = static_cast<Watch*>(parameter);
+  for (;;) {
+    Sleep(50);
+    if (watch->options->exitAfter && watch->recorder->Count() >= watch->options->exitAfter) ExitProcess(0);
+    if (watch->options->idleExitSeconds &&
+        GetTickCount64() - watch->recorder->LastActivity() > watch->options->idleExitSeconds * 1000ULL)
+      ExitProcess(0);
+  }
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const Options options = ParseOptions(argc, argv);
+  if (options.help) {
+    std::fputws(UsageText(), stdout);
+    return 0;
+  }
+  if (!options.error.empty()) {
+    std::fwprintf(stderr, L"fakesyncapp: %ls (see --help)\n", options.error.c_str());
+    return 2;
+  }
+  const std::wstring recordFile = options.recordFile.empty() ? DefaultRecordFile() : options.recordFile;
+  Recorder recorder(recordFile, options.quiet);
+  if (!recorder.Ok()) {
+    std::fwprintf(stderr, L"fakesyncapp: cannot open record file %ls\n", recordFile.c_str());
+    return 1;
+  }
+
+  const wchar_t* mutexName = options.service ? L"Global\\pipesynccmd_sync" : L"Local\\pipesynccmd_sync";
+  const wchar_t* pipeName = options.service ? L"\\\\.\\pipe\\syncsvccmd_sync" : L"\\\\.\\pipe\\synccmd_sync";
+
+  PipeServer server(pipeName, options.maxInstances, options.neverRead, recorder);
+  if (!options.noPipe && !server.Listen()) {
+    std::fwprintf(stderr, L"fakesyncapp: cannot create pipe %ls (%lu)\n", pipeName, GetLastError());
+    return 1;
+  }
+  // The mutex announces a pipe that can already be opened.
+  if (options.mutexDelayMs) Sleep(options.mutexDelayMs);
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, mutexName);
+  if (!mutex) {
+    std::fwprintf(stderr, L"fakesyncapp: cannot create mutex %ls (%lu)\n", mutexName, GetLastError());
+    return 1;
+  }
+  if (!options.quiet) {
+    std::wprintf(L"fakesyncapp: ready on %ls, recording to %ls\n", options.noPipe ? L"(no pipe)" : pipeName,
+                 recordFile.c_str());
+    std::fflush(stdout);
+  }
+
+  Watch watch{&options, &recorder};
+  HANDLE watchdog = CreateThread(nullptr, 0, &Watchdog, &watch, 0, nullptr);
+  if (watchdog) CloseHandle(watchdog);
+  if (options.noPipe) {
+    Sleep(INFINITE);
+  }
+  server.Serve();
+  CloseHandle(mutex);
+  return 0;
+}
