@@ -1,12 +1,73 @@
 #include "contextmenu/shellcontextmenu.h"
 
-#include "module/gdiplusstart.h"
+#include <lmcons.h>
+#include <shlwapi.h>
 
-ShellContextMenu::ShellContextMenu() { AcquireGdiplus(); }
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <type_traits>
 
-ShellContextMenu::~ShellContextMenu() { ReleaseGdiplus(); }
+#include "channel/commandbatch.h"
+#include "channel/pipeclient.h"
+#include "contextmenu/installscope.h"
+#include "contextmenu/menucommands.h"
+#include "log/extensionlog.h"
+#include "module/modulestate.h"
+#include "syncstate/placeholderstate.h"
+#include "syncstate/syncfolder.h"
 
-HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryInterface(REFIID riid, void** ppv) {
+namespace {
+
+struct KeyDeleter {
+  void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyDeleter>;
+
+// The share entry is on unless the application stored a REG_DWORD 0.
+bool ReadSharingEnabled() {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(registryRoot, L"Software\\Tamvera\\Sync", 0, KEY_READ, &opened) != ERROR_SUCCESS) return true;
+  const UniqueKey key(opened);
+  DWORD value = 0;
+  DWORD type = 0;
+  DWORD size = sizeof value;
+  if (RegQueryValueExW(key.get(), L"ShellMenuFileSharingEnable", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                       &size) != ERROR_SUCCESS ||
+      type != REG_DWORD)
+    return true;
+  return value != 0;
+}
+
+std::wstring CurrentUserName() {
+  wchar_t buffer[UNLEN + 1] = {};
+  DWORD size = UNLEN + 1;
+  if (!GetUserNameW(buffer, &size)) return {};
+  return buffer;
+}
+
+// Paths beyond MAX_PATH only reach the file system in their extended form.
+DWORD FileAttributesOf(const std::wstring& path) {
+  if (path.empty()) return INVALID_FILE_ATTRIBUTES;
+  if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\")) return GetFileAttributesW(path.c_str());
+  std::wstring extended;
+  if (path.starts_with(L"\\\\"))
+    extended = L"\\\\?\\UNC\\" + path.substr(2);
+  else
+    extended = L"\\\\?\\" + path;
+  return GetFileAttributesW(extended.c_str());
+}
+
+}  // namespace
+
+ShellContextMenu::ShellContextMenu() {
+  FillMenuTextsOnce();
+  DecideInstallScopeIfUndecided();
+}
+
+ShellContextMenu::~ShellContextMenu() = default;
+
+HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryInterface(REFIID riid, void** ppv) try {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
   // IUnknown is the IShellExtInit part, not the IContextMenu one.
@@ -19,6 +80,8 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryInterface(REFIID riid, void** p
   }
   AddRef();
   return S_OK;
+} catch (...) {
+  return E_NOINTERFACE;
 }
 
 ULONG STDMETHODCALLTYPE ShellContextMenu::AddRef() { return ++referenceCount; }
@@ -29,16 +92,146 @@ ULONG STDMETHODCALLTYPE ShellContextMenu::Release() {
   return count;
 }
 
-HRESULT STDMETHODCALLTYPE ShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) {
-  return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE ShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* newDataObject,
+                                                       HKEY) try {
+  // The selection is read only when the menu is asked for.
+  dataObject = newDataObject;
+  return S_OK;
+} catch (...) {
+  return E_UNEXPECTED;
 }
 
-HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) {
-  return E_NOTIMPL;
+bool ShellContextMenu::FetchSelection(UINT flags) {
+  if (flags & CMF_VERBSONLY) {
+    // The target of a shortcut: the shortcut itself gets the entries.
+    LogMessage(L"Skip shortcut target");
+    return false;
+  }
+  if (!dataObject) return false;
+  fileCount = 0;
+  const HRESULT result = selection.Fetch(dataObject.Get());
+  if (FAILED(result) || !selection.Drop()) {
+    LogMessage(L"Context menu: GetData failed (%lx); mh : %d", static_cast<unsigned long>(result),
+               selection.Drop() ? 1 : 0);
+    return false;
+  }
+  fileCount = DragQueryFileW(selection.Drop(), 0xFFFFFFFF, nullptr, 0);
+  return true;
 }
 
-HRESULT STDMETHODCALLTYPE ShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO*) { return E_NOTIMPL; }
+SelectionSummary ShellContextMenu::ScanSelection() const {
+  SelectionSummary summary;
+  const HDROP drop = selection.Drop();
+  for (UINT index = 0; index < fileCount; ++index) {
+    const std::wstring path = DropItemPath(drop, index);
+    const DWORD attributes = FileAttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder) summary.anyFolder = true;
+    if (index == 0) {
+      // The first item's folder record stands for the whole selection.
+      std::wstring root = FindSyncFolderRoot(path);
+      if (root.empty()) break;
+      summary.inSyncFolder = true;
+      if (IsSyncFolderRoot(path)) root = path;
+      SyncFolderInfo info;
+      ReadSyncFolderInfo(root, info);
+      ApplyFolderRecord(summary, info.type, info.mode, info.disable_remove_from_all_devices, info.owner,
+                        CurrentUserName());
+      if (!summary.isSelectiveFolder || !summary.isOwner) break;
+    }
+    const bool isPlaceholder = IsPlaceholderExtension(PathFindExtensionW(path.c_str()));
+    PlaceholderState state;
+    if (isPlaceholder) ReadPlaceholderState(path, state);
+    ApplyItem(summary, isFolder, isPlaceholder, state.progress);
+    if (summary.ItemsSaturated()) break;
+  }
+  return summary;
+}
 
-HRESULT STDMETHODCALLTYPE ShellContextMenu::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) {
-  return E_NOTIMPL;
+void ShellContextMenu::SetMenuItemBitmap(HMENU menu, UINT position, UINT slot) const {
+  if (slot >= MenuBitmaps::slotCount) return;
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof item;
+  item.fMask = MIIM_BITMAP;
+  item.hbmpItem = bitmaps.Slot(slot);
+  SetMenuItemInfoW(menu, position, TRUE, &item);
+  // Add our style to the host's menu styles instead of replacing them.
+  MENUINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_STYLE;
+  if (!GetMenuInfo(menu, &info)) info.dwStyle = 0;
+  info.fMask = MIM_STYLE;
+  info.dwStyle |= MNS_CHECKORBMP;
+  SetMenuInfo(menu, &info);
+}
+
+void ShellContextMenu::InsertCommand(HMENU menu, UINT position, UINT idCmdFirst, MenuEntry entry,
+                                     bool greyed) const {
+  const MenuCommand& command = MenuCommandFor(entry);
+  LogMessage(command.addedLogLine);
+  const UINT flags = MF_BYPOSITION | MF_STRING | (greyed ? MF_GRAYED : 0);
+  InsertMenuW(menu, position, flags, idCmdFirst + command.id, command.wideText.c_str());
+  SetMenuItemBitmap(menu, position, command.bitmapSlot);
+}
+
+HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst,
+                                                             UINT idCmdLast, UINT flags) try {
+  LogMessage(L"Called context menu");
+  if (!FetchSelection(flags)) return E_NOTIMPL;
+
+  const InstallScope scope = installScope.load();
+  if (SelectCommandPipe(scope).empty() && scope != InstallScope::User) {
+    // Without a user installation nobody could start the application.
+    LogMessage(L"Context menu: menu will not be shown. No pipe and scope isn't USER");
+    return E_NOTIMPL;
+  }
+
+  SelectionSummary summary = ScanSelection();
+  summary.sharingEnabled = ReadSharingEnabled();
+  if (!summary.sharingEnabled) LogMessage(L"File sharing is disabled");
+
+  UINT position = indexMenu;
+  for (const PlannedEntry& planned : DecideMenuEntries(summary)) {
+    // An id beyond the host's range would belong to another handler.
+    if (uint64_t{idCmdFirst} + MenuCommandFor(planned.entry).id > idCmdLast) continue;
+    InsertCommand(menu, position++, idCmdFirst, planned.entry, planned.greyed);
+  }
+  if (!summary.SelectiveGate())
+    LogMessage(L"Selective Sync: inSyncFolder(%d) isSelectiveFolder(%d) isOwner(%d)", summary.inSyncFolder ? 1 : 0,
+               summary.isSelectiveFolder ? 1 : 0, summary.isOwner ? 1 : 0);
+  LogMessage(L"End of menu handler");
+  return MAKE_HRESULT(SEVERITY_SUCCESS, 0, menuCommandOffsetCount);
+} catch (...) {
+  return E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE ShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) try {
+  // A verb given as a string names no entry of ours; offsets fit 16 bits.
+  if (!info || !IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
+  const MenuCommand* command = FindMenuCommand(reinterpret_cast<UINT_PTR>(info->lpVerb));
+  if (!command) return E_INVALIDARG;
+  return BuildCommandBatch(command->action, selection.Drop(), selection.Drop() ? fileCount : 0);
+} catch (...) {
+  return E_OUTOFMEMORY;
+}
+
+HRESULT STDMETHODCALLTYPE ShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name,
+                                                             UINT cchMax) try {
+  const MenuCommand* command = FindMenuCommand(idCmd);
+  if (!command || !name || cchMax == 0) return E_INVALIDARG;
+  if (type == GCS_HELPTEXTA) {
+    // UTF-8, cut only between characters.
+    const size_t length = Utf8PrefixFitting(command->narrowText, cchMax);
+    lstrcpynA(name, command->narrowText.c_str(), static_cast<int>(length + 1));
+    return S_OK;
+  }
+  if (type == GCS_HELPTEXTW) {
+    lstrcpynW(reinterpret_cast<LPWSTR>(name), command->wideText.c_str(), static_cast<int>(cchMax));
+    return S_OK;
+  }
+  // The entries have no language-independent verbs.
+  return E_INVALIDARG;
+} catch (...) {
+  return E_OUTOFMEMORY;
 }

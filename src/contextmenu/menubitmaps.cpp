@@ -1,0 +1,80 @@
+#include "contextmenu/menubitmaps.h"
+
+#include <gdiplus.h>
+
+#include <memory>
+#include <string>
+
+#include "contextmenu/icontoargb.h"
+#include "module/modulestate.h"
+
+namespace {
+
+struct SlotSource {
+  const wchar_t* fileName;
+  WORD iconGroup;
+};
+
+constexpr std::array<SlotSource, MenuBitmaps::slotCount> slotSources{{
+    {L"menu_sync.ico", 110},
+    {L"menu_remove.ico", 108},
+    {L"menu_destroy.ico", 109},
+    {L"menu_stop.ico", 107},
+}};
+
+struct IconDeleter {
+  void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
+// Empty while the module path is unknown: then only the resources count.
+std::wstring ModuleFolder() {
+  const size_t backslash = modulePath.find_last_of(L'\\');
+  return backslash == std::wstring::npos ? modulePath : modulePath.substr(0, backslash);
+}
+
+UniqueIcon LoadSlotIcon(HMODULE module, const std::wstring& folder, const SlotSource& source, int width,
+                        int height) {
+  HANDLE icon = nullptr;
+  if (!folder.empty()) {
+    const std::wstring file = folder + L"\\" + source.fileName;
+    icon = LoadImageW(nullptr, file.c_str(), IMAGE_ICON, width, height, LR_LOADFROMFILE);
+  }
+  if (!icon)
+    icon = LoadImageW(module, MAKEINTRESOURCEW(source.iconGroup), IMAGE_ICON, width, height, LR_DEFAULTCOLOR);
+  return UniqueIcon(static_cast<HICON>(icon));
+}
+
+// The icon drawn scaled into a transparent image of exactly the given size.
+HBITMAP BitmapOfIcon(HICON icon, int width, int height) {
+  const std::unique_ptr<Gdiplus::Bitmap> image = IconToArgbImage(icon);
+  if (!image) return nullptr;
+  Gdiplus::Bitmap scaled(width, height, PixelFormat32bppARGB);
+  if (scaled.GetLastStatus() != Gdiplus::Ok) return nullptr;
+  {
+    Gdiplus::Graphics graphics(&scaled);
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    graphics.DrawImage(image.get(), Gdiplus::Rect(0, 0, width, height));
+  }
+  HBITMAP bitmap = nullptr;
+  if (scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap) != Gdiplus::Ok) return nullptr;
+  return bitmap;
+}
+
+}  // namespace
+
+MenuBitmaps::MenuBitmaps() {
+  const int width = GetSystemMetrics(SM_CXMENUCHECK);
+  const int height = GetSystemMetrics(SM_CYMENUCHECK);
+  if (width <= 0 || height <= 0) return;
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&slotSources), &module))
+    return;
+  const std::wstring folder = ModuleFolder();
+  for (size_t slot = 0; slot < slotCount; ++slot) {
+    const UniqueIcon icon = LoadSlotIcon(module, folder, slotSources[slot], width, height);
+    if (icon) bitmaps[slot].reset(BitmapOfIcon(icon.get(), width, height));
+  }
+}

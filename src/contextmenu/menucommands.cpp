@@ -1,0 +1,73 @@
+#include "contextmenu/menucommands.h"
+
+#include "localization/languagepack.h"
+#include "localization/texttable.h"
+
+namespace {
+
+// Ids follow the table order from 1.
+std::array<MenuCommand, 5> commands{{
+    {1, 0, 261, MenuEntry::Share, CommandAction::Share, L"Added menu item - share with sync", {}, {}},
+    {2, 0, 262, MenuEntry::Download, CommandAction::Download, L"Added menu item - download", {}, {}},
+    {3, 0, 258, MenuEntry::CancelDownload, CommandAction::CancelDownload, L"Added menu item - cancel downloading",
+     {}, {}},
+    {4, 1, 260, MenuEntry::RemoveFromDevice, CommandAction::RemoveFromThisDevice,
+     L"Added menu item - remove from this", {}, {}},
+    {5, 2, 259, MenuEntry::RemoveFromAllDevices, CommandAction::RemoveFromAllDevices,
+     L"Added menu item - remove from all", {}, {}},
+}};
+
+INIT_ONCE textsOnce = INIT_ONCE_STATIC_INIT;
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string narrow(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
+                      nullptr);
+  return narrow;
+}
+
+BOOL CALLBACK FillTexts(INIT_ONCE*, void*, void**) {
+  try {
+    LoadTextsOnce();
+    for (MenuCommand& command : commands) {
+      command.wideText = GetText(command.textNumber);
+      command.narrowText = ToUtf8(command.wideText);
+    }
+    return TRUE;
+  } catch (...) {
+    // Leave the one-time step open: the next menu object tries again.
+    for (MenuCommand& command : commands) {
+      command.wideText.clear();
+      command.narrowText.clear();
+    }
+    return FALSE;
+  }
+}
+
+}  // namespace
+
+const std::array<MenuCommand, 5>& MenuCommands() { return commands; }
+
+const MenuCommand& MenuCommandFor(MenuEntry entry) { return commands[static_cast<size_t>(entry)]; }
+
+const MenuCommand* FindMenuCommand(UINT_PTR offset) {
+  for (const MenuCommand& command : commands)
+    if (command.id == offset) return &command;
+  return nullptr;
+}
+
+void FillMenuTextsOnce() { InitOnceExecuteOnce(&textsOnce, &FillTexts, nullptr, nullptr); }
+
+size_t Utf8PrefixFitting(const std::string& text, size_t capacity) {
+  if (capacity == 0) return 0;
+  size_t length = text.size();
+  if (length < capacity) return length;
+  length = capacity - 1;
+  // Step back over continuation bytes to the start of the cut character.
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return length;
+}
