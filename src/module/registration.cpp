@@ -1,3 +1,141 @@
 #include "module/registration.h"
 
-HRESULT InstallExtension(bool, const wchar_t*) { return E_NOTIMPL; }
+#include <shlobj.h>
+
+#include <cwchar>
+
+#include "log/extensionlog.h"
+#include "module/classids.h"
+#include "module/modulestate.h"
+#include "module/registrykey.h"
+#include "util/strfmt.h"
+
+namespace {
+
+constexpr int versionMajor = 2, versionMinor = 6, versionPatch = 0;
+constexpr wchar_t applicationName[] = L"Tamvera Sync";
+constexpr wchar_t classKeyFormat[] = L"Software\\Classes\\CLSID\\%s";
+constexpr wchar_t serverKeyFormat[] = L"Software\\Classes\\CLSID\\%s\\InprocServer32";
+constexpr wchar_t settingsKeyFormat[] = L"Software\\Classes\\CLSID\\%s\\Settings";
+constexpr wchar_t stagedSuffix[] = L"_new.dll";
+constexpr size_t stagedSuffixLength = 8;
+
+std::wstring HandlerKey(const wchar_t* fileClass, const std::wstring& displayName) {
+  return FormatWideString(L"Software\\Classes\\%s\\shellex\\ContextMenuHandlers\\%s", fileClass,
+                          displayName.c_str());
+}
+
+// A truncated name would register some other file, so it counts as none.
+std::wstring ModuleFileName() {
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(moduleInstance, buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(buffer, length);
+}
+
+void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
+
+// RegDeleteKeyW keeps keys that still have subkeys: leaves go first.
+void DeleteRegistrationKeys(HKEY root, const RegistrationKeys& keys) {
+  const std::wstring leafFirst[] = {
+      keys.allFilesHandlerKey,
+      keys.shortcutHandlerKey,
+      keys.directoryHandlerKey,
+      FormatWideString(serverKeyFormat, keys.menuClassId.c_str()),
+      FormatWideString(settingsKeyFormat, keys.menuClassId.c_str()),
+      FormatWideString(classKeyFormat, keys.menuClassId.c_str()),
+      keys.iconHandlerKey,
+      FormatWideString(serverKeyFormat, keys.iconClassId.c_str()),
+      FormatWideString(classKeyFormat, keys.iconClassId.c_str()),
+  };
+  for (const std::wstring& key : leafFirst) RegDeleteKeyW(root, key.c_str());
+}
+
+bool WriteEntry(const RegistrationEntry& entry) {
+  RegistryKey key;
+  if (RegCreateKeyExW(entry.root, entry.KeyPath().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                      nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+    return false;
+  const wchar_t* name = entry.valueName.empty() ? nullptr : entry.valueName.c_str();
+  const DWORD size = static_cast<DWORD>((entry.data.size() + 1) * sizeof(wchar_t));
+  RegSetValueExW(key.Get(), name, 0, entry.valueType, reinterpret_cast<const BYTE*>(entry.data.c_str()), size);
+  return true;
+}
+
+}  // namespace
+
+RegistrationKeys MakeRegistrationKeys(HKEY root) {
+  const bool machineWide = root == HKEY_LOCAL_MACHINE;
+  const std::wstring version = FormatWideString(L"%d.%d.%d", versionMajor, versionMinor, versionPatch);
+  RegistrationKeys keys;
+  keys.displayName =
+      FormatWideString(machineWide ? L"%s Service %s" : L"%s %s", applicationName, version.c_str());
+  keys.allFilesHandlerKey = HandlerKey(L"*", keys.displayName);
+  keys.shortcutHandlerKey = HandlerKey(L"lnkfile", keys.displayName);
+  keys.directoryHandlerKey = HandlerKey(L"Directory", keys.displayName);
+  keys.iconHandlerKey = FormatWideString(L"Software\\Classes\\%s\\shellex\\IconHandler", applicationName);
+  keys.menuClassId = FormatClassId(machineWide ? ServiceMenuClass : UserMenuClass);
+  keys.iconClassId = FormatClassId(machineWide ? ServiceIconClass : UserIconClass);
+  return keys;
+}
+
+std::wstring RegistrationEntry::KeyPath() const {
+  if (formatArgument.empty()) return keyFormat;
+  return FormatWideString(keyFormat.c_str(), formatArgument.c_str());
+}
+
+std::vector<RegistrationEntry> MakeRegistrationTable(HKEY root, const RegistrationKeys& keys,
+                                                     const std::wstring& registeredPath) {
+  const std::wstring defaultValue;
+  const std::wstring threadingModel = L"ThreadingModel";
+  const std::wstring apartment = L"Apartment";
+  return {
+      {root, classKeyFormat, defaultValue, REG_SZ, keys.menuClassId, keys.displayName},
+      {root, serverKeyFormat, defaultValue, REG_SZ, keys.menuClassId, registeredPath},
+      {root, serverKeyFormat, threadingModel, REG_SZ, keys.menuClassId, apartment},
+      {root, keys.allFilesHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId},
+      {root, keys.shortcutHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId},
+      {root, keys.directoryHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId},
+      {root, classKeyFormat, defaultValue, REG_SZ, keys.iconClassId, keys.displayName},
+      {root, serverKeyFormat, defaultValue, REG_SZ, keys.iconClassId, registeredPath},
+      {root, serverKeyFormat, threadingModel, REG_SZ, keys.iconClassId, apartment},
+      {root, keys.iconHandlerKey, defaultValue, REG_SZ, {}, keys.iconClassId},
+  };
+}
+
+std::wstring RegisteredPath(const std::wstring& modulePath) {
+  const size_t length = modulePath.size();
+  if (length <= stagedSuffixLength ||
+      modulePath.compare(length - stagedSuffixLength, stagedSuffixLength, stagedSuffix) != 0)
+    return modulePath;
+  return modulePath.substr(0, length - stagedSuffixLength) + L".dll";
+}
+
+bool RegisterExtension() {
+  LogMessage(L"RegisterServer");
+  const HKEY root = registryRoot;
+  const std::wstring modulePath = ModuleFileName();
+  if (modulePath.empty()) return false;
+  const RegistrationKeys keys = MakeRegistrationKeys(root);
+  const std::vector<RegistrationEntry> table = MakeRegistrationTable(root, keys, RegisteredPath(modulePath));
+  // Start from removed keys; one notification covers the removal and the
+  // new values, and a registration that fails part-way sends none.
+  DeleteRegistrationKeys(root, keys);
+  for (const RegistrationEntry& entry : table) {
+    if (!WriteEntry(entry)) return false;
+  }
+  NotifyAssociationsChanged();
+  return true;
+}
+
+bool UnregisterExtension() {
+  DeleteRegistrationKeys(registryRoot, MakeRegistrationKeys(registryRoot));
+  NotifyAssociationsChanged();
+  return true;
+}
+
+HRESULT InstallExtension(bool install, const wchar_t* commandLine) {
+  if (commandLine && std::wcscmp(commandLine, L"S") == 0) registryRoot = HKEY_LOCAL_MACHINE;
+  const bool done = install ? RegisterExtension() : UnregisterExtension();
+  return done ? S_OK : E_FAIL;
+}

@@ -1,6 +1,48 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+// The names the extension registers under one root: the per-user
+// installation and the machine-wide (service) one differ in display name
+// and class ids, so both can be registered side by side.
+struct RegistrationKeys {
+  std::wstring displayName;
+  std::wstring allFilesHandlerKey;
+  std::wstring shortcutHandlerKey;
+  std::wstring directoryHandlerKey;
+  std::wstring iconHandlerKey;
+  std::wstring menuClassId;
+  std::wstring iconClassId;
+};
+
+RegistrationKeys MakeRegistrationKeys(HKEY root);
+
+// One REG_SZ value to write. An empty value name is the key's default value;
+// an empty format argument leaves the key format as it is.
+struct RegistrationEntry {
+  HKEY root;
+  std::wstring keyFormat;
+  std::wstring valueName;
+  DWORD valueType;
+  std::wstring formatArgument;
+  std::wstring data;
+
+  std::wstring KeyPath() const;
+};
+
+std::vector<RegistrationEntry> MakeRegistrationTable(HKEY root, const RegistrationKeys& keys,
+                                                     const std::wstring& registeredPath);
+
+// The path written to InprocServer32: an update staged as "<name>_new.dll"
+// is registered under the name it will have once it replaces the old DLL.
+std::wstring RegisteredPath(const std::wstring& modulePath);
+
+// Both act on registryRoot.
+bool RegisterExtension();
+bool UnregisterExtension();
+
 // DllInstall: "S" selects the machine-wide root, anything else the current
 // user's; then registers or unregisters.
 HRESULT InstallExtension(bool install, const wchar_t* commandLine);
