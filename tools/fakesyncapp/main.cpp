@@ -17,6 +17,18 @@ std::wstring DefaultRecordFile() {
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"received.txt";
 }
 
+// Started with no command line, a process sees its own path as the command
+// line, unquoted on Windows; "Tamvera Sync.exe" would split into arguments.
+bool CommandLineIsOwnPath() {
+  wchar_t own[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  std::wstring line = GetCommandLineW();
+  while (!line.empty() && (line.back() == L' ' || line.back() == L'\t')) line.pop_back();
+  if (line.size() >= 2 && line.front() == L'"' && line.back() == L'"') line = line.substr(1, line.size() - 2);
+  return CompareStringOrdinal(line.c_str(), -1, own, -1, TRUE) == CSTR_EQUAL;
+}
+
 struct Watch {
   const Options* options;
   Recorder* recorder;
@@ -35,7 +47,7 @@ DWORD WINAPI Watchdog(void* parameter) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const Options options = ParseOptions(argc, argv);
+  const Options options = ParseOptions(CommandLineIsOwnPath() ? 1 : argc, argv);
   if (options.help) {
     std::fputws(UsageText(), stdout);
     return 0;
@@ -53,6 +65,13 @@ int wmain(int argc, wchar_t** argv) {
 
   const wchar_t* mutexName = options.service ? L"Global\\pipesynccmd_sync" : L"Local\\pipesynccmd_sync";
   const wchar_t* pipeName = options.service ? L"\\\\.\\pipe\\syncsvccmd_sync" : L"\\\\.\\pipe\\synccmd_sync";
+
+  // One copy per scope, as the application itself: a second start leaves.
+  if (HANDLE running = OpenMutexW(SYNCHRONIZE, FALSE, mutexName)) {
+    CloseHandle(running);
+    if (!options.quiet) std::wprintf(L"fakesyncapp: already running (%ls)\n", mutexName);
+    return 0;
+  }
 
   PipeServer server(pipeName, options.maxInstances, options.neverRead, recorder);
   if (!options.noPipe && !server.Listen()) {

@@ -1,0 +1,2 @@
+add_syncshell_library(syncshell_channel
+    pipeclient.cpp)

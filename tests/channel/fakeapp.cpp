@@ -1,0 +1,78 @@
+#include "fakeapp.h"
+
+#include <tlhelp32.h>
+
+#include <cstdio>
+
+#include "support/dllundertest.h"
+
+std::vector<ReceivedMessage> ParseRecordFile(const std::string& text) {
+  std::vector<ReceivedMessage> messages;
+  size_t position = 0;
+  while (position < text.size()) {
+    const size_t lineEnd = text.find('\n', position);
+    if (lineEnd == std::string::npos) break;
+    unsigned connection = 0;
+    unsigned long long length = 0;
+    if (std::sscanf(text.substr(position, lineEnd - position).c_str(), "message %u %llu", &connection, &length) !=
+        2)
+      break;
+    const size_t dataStart = lineEnd + 1;
+    if (length > text.size() - dataStart || dataStart + length >= text.size() ||
+        text[dataStart + length] != '\n')
+      break;
+    messages.push_back({connection, text.substr(dataStart, length)});
+    position = dataStart + length + 1;
+  }
+  return messages;
+}
+
+std::wstring FakeSyncAppPath() { return ProgramDirectory() + L"\\fakesyncapp.exe"; }
+
+void KillProcessesNamed(const wchar_t* fileName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, fileName) != 0) continue;
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+      CloseHandle(process);
+    }
+  }
+  CloseHandle(snapshot);
+}
+
+FakeSyncApp::FakeSyncApp(const std::wstring& arguments)
+    : service(arguments.find(L"--service") != std::wstring::npos),
+      process(L"\"" + FakeSyncAppPath() + L"\" --quiet --idle-exit 300 --record \"" + folder.Path() +
+                  L"\\received.txt\" " + arguments,
+              folder.Path() + L"\\output.txt") {}
+
+bool FakeSyncApp::WaitReady(DWORD milliseconds) const {
+  const wchar_t* name = service ? L"Global\\pipesynccmd_sync" : L"Local\\pipesynccmd_sync";
+  return WaitUntil(
+      [&] {
+        HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
+        if (mutex) CloseHandle(mutex);
+        return mutex != nullptr;
+      },
+      milliseconds);
+}
+
+std::vector<ReceivedMessage> FakeSyncApp::Received() const {
+  return ParseRecordFile(ReadBytes(folder.Path() + L"\\received.txt"));
+}
+
+std::vector<ReceivedMessage> FakeSyncApp::WaitForMessages(size_t count, DWORD milliseconds) const {
+  std::vector<ReceivedMessage> messages;
+  WaitUntil(
+      [&] {
+        messages = Received();
+        return messages.size() >= count;
+      },
+      milliseconds);
+  return messages;
+}

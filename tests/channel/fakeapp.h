@@ -1,0 +1,41 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/childprocess.h"
+#include "support/testfiles.h"
+
+// One pipe message as fakesyncapp recorded it.
+struct ReceivedMessage {
+  unsigned connection = 0;
+  std::string bytes;
+};
+
+// The entries of a fakesyncapp record file; a torn entry ends the list.
+std::vector<ReceivedMessage> ParseRecordFile(const std::string& text);
+
+std::wstring FakeSyncAppPath();
+
+// Ends every process whose executable has this file name (the application
+// that the extension started itself, which the test does not hold).
+void KillProcessesNamed(const wchar_t* fileName);
+
+// fakesyncapp started by the test, recording into a folder of its own; killed
+// when the object goes.
+class FakeSyncApp {
+ public:
+  explicit FakeSyncApp(const std::wstring& arguments = {});
+  // The presence mutex exists, so the pipe can be opened.
+  bool WaitReady(DWORD milliseconds = 20000) const;
+  std::vector<ReceivedMessage> Received() const;
+  // Waits until at least count messages are recorded; returns what is there.
+  std::vector<ReceivedMessage> WaitForMessages(size_t count, DWORD milliseconds = 20000) const;
+  void Kill() { process.Kill(); }
+
+ private:
+  bool service;
+  TempFolder folder;
+  ChildProcess process;
+};
