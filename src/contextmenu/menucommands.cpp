@@ -61,13 +61,3 @@ const MenuCommand* FindMenuCommand(UINT_PTR offset) {
 }
 
 void FillMenuTextsOnce() { InitOnceExecuteOnce(&textsOnce, &FillTexts, nullptr, nullptr); }
-
-size_t Utf8PrefixFitting(const std::string& text, size_t capacity) {
-  if (capacity == 0) return 0;
-  size_t length = text.size();
-  if (length < capacity) return length;
-  length = capacity - 1;
-  // Step back over continuation bytes to the start of the cut character.
-  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-  return length;
-}

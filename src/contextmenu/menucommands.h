@@ -32,7 +32,3 @@ const MenuCommand* FindMenuCommand(UINT_PTR offset);
 // Loads the user's language and copies the texts into the table, once per
 // process. A thread that arrives while another fills them waits for it.
 void FillMenuTextsOnce();
-
-// The length of the longest prefix of the UTF-8 text that fits a buffer of
-// capacity bytes with its NUL and does not split a character.
-size_t Utf8PrefixFitting(const std::string& text, size_t capacity);

@@ -12,6 +12,7 @@
 #include "channel/pipeclient.h"
 #include "contextmenu/installscope.h"
 #include "contextmenu/menucommands.h"
+#include "contextmenu/utf8prefix.h"
 #include "log/extensionlog.h"
 #include "module/modulestate.h"
 #include "syncstate/placeholderstate.h"

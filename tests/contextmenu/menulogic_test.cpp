@@ -1,0 +1,212 @@
+// The menu's pure decisions: which entries a selection gets, which
+// installation the DLL belongs to, and the checks on Explorer's inputs.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "contextmenu/droplist.h"
+#include "contextmenu/menudecision.h"
+#include "contextmenu/scopechoice.h"
+#include "contextmenu/utf8prefix.h"
+
+namespace {
+
+using E = MenuEntry;
+
+struct DecisionCase {
+  const char* name;
+  SelectionSummary summary;
+  std::vector<PlannedEntry> expected;
+};
+
+SelectionSummary InSelectiveFolder(uint32_t type) {
+  SelectionSummary summary;
+  summary.inSyncFolder = true;
+  ApplyFolderRecord(summary, type, true, false, L"", L"me");
+  return summary;
+}
+
+SelectionSummary With(SelectionSummary summary, bool isFolder, bool isPlaceholder, int32_t progress) {
+  ApplyItem(summary, isFolder, isPlaceholder, progress);
+  return summary;
+}
+
+class Decision : public ::testing::TestWithParam<DecisionCase> {};
+
+TEST_P(Decision, OffersTheEntriesInMenuOrder) {
+  EXPECT_EQ(DecideMenuEntries(GetParam().summary), GetParam().expected);
+}
+
+SelectionSummary SharingOff() {
+  SelectionSummary summary;
+  summary.sharingEnabled = false;
+  return summary;
+}
+
+SelectionSummary NoRemoveFromAll() {
+  SelectionSummary summary = With(InSelectiveFolder(2), false, false, -1);
+  summary.disableRemoveFromAll = true;
+  return summary;
+}
+
+SelectionSummary Everything() {
+  SelectionSummary summary = With(InSelectiveFolder(2), true, false, -1);
+  summary = With(summary, false, true, -1);
+  return With(summary, false, true, 55);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Decision,
+    ::testing::Values(
+        DecisionCase{"OutsideSyncFolders", SelectionSummary{}, {{E::Share, false}}},
+        DecisionCase{"SharingOffOutside", SharingOff(), {}},
+        DecisionCase{"OrdinaryFileTypeTwo",
+                     With(InSelectiveFolder(2), false, false, -1),
+                     {{E::Share, false}, {E::RemoveFromDevice, false}, {E::RemoveFromAllDevices, false}}},
+        DecisionCase{"ReceivingPlaceholder",
+                     With(InSelectiveFolder(2), false, true, 40),
+                     {{E::Share, false}, {E::CancelDownload, false}, {E::RemoveFromAllDevices, true}}},
+        DecisionCase{"WaitingPlaceholderTypeOne",
+                     With(InSelectiveFolder(1), false, true, -1),
+                     {{E::Share, false}, {E::Download, false}, {E::RemoveFromAllDevices, true}}},
+        DecisionCase{"Folder",
+                     With(InSelectiveFolder(2), true, false, -1),
+                     {{E::Share, false},
+                      {E::Download, false},
+                      {E::RemoveFromDevice, false},
+                      {E::RemoveFromAllDevices, false}}},
+        DecisionCase{"RemoveFromAllDisabled",
+                     NoRemoveFromAll(),
+                     {{E::Share, false}, {E::RemoveFromDevice, false}}},
+        DecisionCase{"EverythingAtOnce",
+                     Everything(),
+                     {{E::Share, false},
+                      {E::Download, false},
+                      {E::CancelDownload, false},
+                      {E::RemoveFromDevice, false},
+                      {E::RemoveFromAllDevices, true}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FolderRecord, OnlyAnExactOwnerOrNoOwnerCounts) {
+  const std::map<std::wstring, bool> owners = {
+      {L"", true}, {L"alice", true}, {L"Alice", false}, {L"alice2", false}, {L"bob", false}};
+  for (const auto& [owner, isOwner] : owners) {
+    SelectionSummary summary;
+    summary.inSyncFolder = true;
+    ApplyFolderRecord(summary, 2, true, false, owner, L"alice");
+    EXPECT_EQ(summary.isOwner, isOwner) << std::string(owner.begin(), owner.end());
+    EXPECT_EQ(summary.SelectiveGate(), isOwner);
+  }
+  SelectionSummary notSelective;
+  notSelective.inSyncFolder = true;
+  ApplyFolderRecord(notSelective, 2, false, false, L"", L"alice");
+  EXPECT_FALSE(notSelective.SelectiveGate());
+}
+
+TEST(ItemScan, ProgressFromZeroToHundredMeansReceiving) {
+  for (const int32_t progress : {0, 40, 100}) {
+    const SelectionSummary summary = With(SelectionSummary{}, false, true, progress);
+    EXPECT_TRUE(summary.anyReceiving && !summary.anyWaitingPlaceholder && !summary.anyRegular) << progress;
+  }
+  for (const int32_t progress : {-1, 101}) {
+    const SelectionSummary summary = With(SelectionSummary{}, false, true, progress);
+    EXPECT_TRUE(summary.anyWaitingPlaceholder && !summary.anyReceiving) << progress;
+  }
+}
+
+TEST(ItemScan, PlaceholderExtensionIgnoresAsciiCaseOnly) {
+  for (const wchar_t* yes : {L".tmvs", L".TMVS", L".tMvS"}) EXPECT_TRUE(IsPlaceholderExtension(yes));
+  for (const wchar_t* no : {L"", L".tmv", L".tmvsx", L"tmvs", L".docx", L".tmv\u0161"})
+    EXPECT_FALSE(IsPlaceholderExtension(no));
+}
+
+struct ScopeCase {
+  const char* name;
+  std::wstring user;
+  std::wstring machine;
+  InstallScope expected;
+};
+
+class Scope : public ::testing::TestWithParam<ScopeCase> {};
+
+TEST_P(Scope, FollowsLocationsAndFileIdentity) {
+  // C:\U holds a copy of its own; C:\M\x.dll is the very file that was loaded.
+  const std::map<std::wstring, FileIdentity> disk = {
+      {L"C:\\load\\x.dll", {7, 0, 42}}, {L"C:\\U\\x.dll", {7, 0, 41}}, {L"C:\\M\\x.dll", {7, 0, 42}},
+      {L"C:\\Same\\x.dll", {7, 0, 42}}, {L"C:\\Other\\x.dll", {8, 0, 42}}};
+  std::vector<std::wstring> asked;
+  const FileIdentityLookup lookup = [&](const std::wstring& path) -> std::optional<FileIdentity> {
+    asked.push_back(path);
+    const auto found = disk.find(path);
+    if (found == disk.end()) return std::nullopt;
+    return found->second;
+  };
+  const ScopeCase& param = GetParam();
+  EXPECT_EQ(ChooseInstallScope(param.user, param.machine, L"C:\\load\\x.dll", lookup), param.expected);
+  if (param.user.empty() || param.machine.empty()) {
+    EXPECT_TRUE(asked.empty()) << "no file is opened";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locations, Scope,
+    ::testing::Values(ScopeCase{"Neither", L"", L"", InstallScope::Undecided},
+                      ScopeCase{"OnlyUser", L"C:\\U", L"", InstallScope::User},
+                      ScopeCase{"OnlyMachine", L"", L"C:\\M", InstallScope::Service},
+                      ScopeCase{"BothLoadedIsMachineCopy", L"C:\\U", L"C:\\M", InstallScope::Service},
+                      ScopeCase{"BothLoadedIsUserCopyTestedFirst", L"C:\\Same", L"C:\\M", InstallScope::User},
+                      ScopeCase{"BothOtherVolume", L"C:\\U", L"C:\\Other", InstallScope::Undecided},
+                      ScopeCase{"BothMissingFiles", L"C:\\Nope", L"C:\\Gone", InstallScope::Undecided}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Scope, UnreadableDllLeavesItUndecided) {
+  const FileIdentityLookup nothing = [](const std::wstring&) { return std::optional<FileIdentity>{}; };
+  EXPECT_EQ(ChooseInstallScope(L"C:\\U", L"C:\\M", L"C:\\U\\x.dll", nothing), InstallScope::Undecided);
+  EXPECT_EQ(FileNameOf(L"C:\\a/b\\x.dll"), L"x.dll");
+  EXPECT_EQ(FileNameOf(L"x.dll"), L"x.dll");
+}
+
+std::string DropList(bool wide, const std::u16string& names, uint32_t offset = 20) {
+  std::string bytes(20, '\0');
+  std::memcpy(bytes.data(), &offset, 4);
+  bytes[16] = wide ? 1 : 0;
+  bytes.resize(offset, '\0');
+  for (const char16_t c : names) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    if (wide) bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+TEST(DropListCheck, AcceptsOnlyListsThatEndInsideTheirMemory) {
+  const std::u16string two(u"a\0bc\0\0", 6);
+  EXPECT_TRUE(IsWellFormedDropList(DropList(true, two).data(), DropList(true, two).size()));
+  EXPECT_TRUE(IsWellFormedDropList(DropList(false, two).data(), DropList(false, two).size()));
+  const std::u16string empty(u"\0", 1);
+  EXPECT_TRUE(IsWellFormedDropList(DropList(true, empty).data(), DropList(true, empty).size()));
+
+  const std::u16string unterminated(u"a\0bc\0", 5);
+  const std::string open = DropList(true, unterminated);
+  EXPECT_FALSE(IsWellFormedDropList(open.data(), open.size()));
+  const std::string oddTail = DropList(true, two).substr(0, DropList(true, two).size() - 1);
+  EXPECT_FALSE(IsWellFormedDropList(oddTail.data(), oddTail.size()));
+  const std::string beyond = DropList(true, two, 4000);
+  EXPECT_FALSE(IsWellFormedDropList(beyond.data(), 100));
+  EXPECT_FALSE(IsWellFormedDropList(beyond.data(), 19));
+  EXPECT_FALSE(IsWellFormedDropList(nullptr, 100));
+}
+
+TEST(HelpText, Utf8IsCutBetweenCharactersOnly) {
+  const std::string text = "Gr\xC3\xB6\xC3\x9F" "e";  // "Größe"
+  EXPECT_EQ(Utf8PrefixFitting(text, 100), text.size());
+  EXPECT_EQ(Utf8PrefixFitting(text, text.size() + 1), text.size());
+  EXPECT_EQ(Utf8PrefixFitting(text, 4), 2u) << "ö does not fit whole";
+  EXPECT_EQ(Utf8PrefixFitting(text, 5), 4u);
+  EXPECT_EQ(Utf8PrefixFitting(text, 1), 0u);
+  EXPECT_EQ(Utf8PrefixFitting(text, 0), 0u);
+}
+
+}  // namespace
