@@ -2,10 +2,16 @@
 # plays the application; they take this lock so that they never overlap.
 set(SYNCSHELL_APPLICATION_LOCK tamvera_sync_application)
 
+add_syncshell_test(channel_message_tests SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/commandmessages_test.cpp
+    LIBRARIES syncshell_channel syncshell_bencode syncshell_textconv)
+
 add_syncshell_test(channel_pipe_tests SOURCES
-    pipeclient_test.cpp
-    fakesyncapp_test.cpp
-    fakeapp.cpp
-    LIBRARIES syncshell_channel syncshell_module syncshell_log)
+    ${CMAKE_CURRENT_LIST_DIR}/pipeclient_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/fakesyncapp_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/delivery_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/fakeapp.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/droplist.cpp
+    LIBRARIES syncshell_channel syncshell_bencode syncshell_textconv syncshell_module syncshell_log)
 add_dependencies(channel_pipe_tests fakesyncapp)
 set_tests_properties(channel_pipe_tests PROPERTIES RESOURCE_LOCK ${SYNCSHELL_APPLICATION_LOCK})

@@ -1,0 +1,152 @@
+#include "channel/delivery.h"
+
+#include <memory>
+
+#include "channel/bencencode.h"
+#include "channel/bencodeddict.h"
+#include "channel/pipeclient.h"
+#include "channel/scopedhandle.h"
+#include "log/extensionlog.h"
+#include "module/modulestate.h"
+
+namespace {
+constexpr wchar_t applicationFile[] = L"Tamvera Sync.exe";
+constexpr ULONGLONG applicationStartLimitMs = 30000;
+constexpr DWORD applicationPollMs = 100;
+// Every instance of the pipe can be busy for a moment, for instance while
+// the application sets up the next instance after accepting a client.
+constexpr ULONGLONG pipeBusyLimitMs = 5000;
+constexpr DWORD pipeBusyPollMs = 50;
+// An application that stops reading would otherwise hold the thread, and
+// with it this DLL, for good.
+constexpr DWORD writeLimitMs = 10000;
+
+// Starts the per-user application from its install location and waits for
+// its presence mutex; the pipe it then serves, or empty.
+std::wstring StartApplication() {
+  std::wstring folder = ReadInstallLocation(HKEY_CURRENT_USER);
+  // Without a location the name would resolve against the current drive.
+  if (folder.empty()) return {};
+  if (folder.back() == L'\\') folder.pop_back();
+  const std::wstring executable = folder + L"\\" + applicationFile;
+  const DWORD attributes = GetFileAttributesW(executable.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(executable.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return {};
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  const ULONGLONG started = GetTickCount64();
+  for (;;) {
+    Sleep(applicationPollMs);
+    std::wstring pipe = SelectCommandPipe(InstallScope::User);
+    if (!pipe.empty()) return pipe;
+    if (GetTickCount64() - started >= applicationStartLimitMs) return {};
+  }
+}
+
+ScopedHandle OpenCommandPipe(const std::wstring& name) {
+  const ULONGLONG deadline = GetTickCount64() + pipeBusyLimitMs;
+  for (;;) {
+    ScopedHandle pipe(
+        CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    if (pipe || GetLastError() != ERROR_PIPE_BUSY) return pipe;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return pipe;
+    // A free instance is only a hint: another client may take it first, and
+    // the wait fails at once while the server has no instance at all.
+    if (!WaitNamedPipeW(name.c_str(), static_cast<DWORD>(deadline - now))) Sleep(pipeBusyPollMs);
+  }
+}
+
+enum class WriteResult { Written, Failed, Stalled };
+
+WriteResult WriteMessage(HANDLE pipe, HANDLE event, const void* data, DWORD length) {
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = event;
+  DWORD written = 0;
+  if (WriteFile(pipe, data, length, &written, &overlapped)) return WriteResult::Written;
+  if (GetLastError() != ERROR_IO_PENDING) return WriteResult::Failed;
+  if (WaitForSingleObject(event, writeLimitMs) != WAIT_OBJECT_0) {
+    CancelIoEx(pipe, &overlapped);
+    // The buffer and the OVERLAPPED must outlive the cancelled write.
+    GetOverlappedResult(pipe, &overlapped, &written, TRUE);
+    return WriteResult::Stalled;
+  }
+  return GetOverlappedResult(pipe, &overlapped, &written, FALSE) ? WriteResult::Written : WriteResult::Failed;
+}
+
+void WriteBatch(HANDLE pipe, const CommandBatch& batch) {
+  ScopedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!event) return;
+  for (const auto& message : batch) {
+    if (!message) continue;
+    const ByteBuffer encoded = BencEncode(*message);
+    if (encoded.Size() == 0) continue;
+    ResetEvent(event.Get());
+    // A failed write does not stop the others; a stalled pipe takes no more.
+    if (WriteMessage(pipe, event.Get(), encoded.Data(), encoded.Size()) == WriteResult::Stalled) return;
+  }
+}
+
+struct DeliveryJob {
+  std::wstring pipeName;
+  CommandBatch batch;
+  HMODULE module;
+};
+
+DWORD WINAPI DeliveryThread(void* parameter) {
+  auto* job = static_cast<DeliveryJob*>(parameter);
+  const HMODULE module = job->module;
+  DeliverCommands(std::move(job->pipeName), std::move(job->batch));
+  delete job;
+  try {
+    DecrementModuleObjectCount();
+  } catch (...) {
+  }
+  // The reference taken by StartDelivery kept this code loaded; it is given
+  // back by a system function that never returns here, so nothing of this
+  // DLL (nor of the runtime linked into it) runs after a host unloaded it.
+  FreeLibraryAndExitThread(module, 0);
+}
+}  // namespace
+
+void DeliverCommands(std::wstring pipeName, CommandBatch batch) noexcept {
+  try {
+    RefreshLogSwitch();
+    if (pipeName.empty()) pipeName = StartApplication();
+    if (pipeName.empty()) return;
+    ScopedHandle pipe = OpenCommandPipe(pipeName);
+    if (!pipe) return;
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    if (!SetNamedPipeHandleState(pipe.Get(), &mode, nullptr, nullptr)) return;
+    WriteBatch(pipe.Get(), batch);
+  } catch (...) {
+  }
+}
+
+void StartDelivery(std::wstring pipeName, CommandBatch batch) {
+  try {
+    auto job = std::make_unique<DeliveryJob>(DeliveryJob{std::move(pipeName), std::move(batch), nullptr});
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&DeliveryThread),
+                            &job->module))
+      return;
+    const HMODULE module = job->module;
+    IncrementModuleObjectCount();
+    HANDLE thread = CreateThread(nullptr, 0, &DeliveryThread, job.get(), 0, nullptr);
+    if (!thread) {
+      job.reset();
+      DecrementModuleObjectCount();
+      FreeLibrary(module);
+      return;
+    }
+    job.release();
+    CloseHandle(thread);
+  } catch (...) {
+  }
+}
