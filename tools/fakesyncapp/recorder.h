@@ -24,6 +24,5 @@ class Recorder {
   std::atomic<ULONGLONG> lastActivity;
 };
 
-// Bencode shown as text: strings quoted with escapes, integers plain,
-// containers bracketed. Malformed input is shown as far as it parses.
+// A message shown as text through the extension's own diagnostic rendering.
 std::string DescribeBencode(const std::string& bytes);
