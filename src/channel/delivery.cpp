@@ -5,7 +5,7 @@
 #include "channel/bencencode.h"
 #include "channel/bencodeddict.h"
 #include "channel/pipeclient.h"
-#include "channel/scopedhandle.h"
+#include "channel/win32owners.h"
 #include "log/extensionlog.h"
 #include "module/modulestate.h"
 
@@ -50,12 +50,12 @@ std::wstring StartApplication() {
   }
 }
 
-ScopedHandle OpenCommandPipe(const std::wstring& name) {
+UniqueFile OpenCommandPipe(const std::wstring& name) {
   const ULONGLONG deadline = GetTickCount64() + pipeBusyLimitMs;
   for (;;) {
-    ScopedHandle pipe(
+    UniqueFile pipe(
         CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
-    if (pipe || GetLastError() != ERROR_PIPE_BUSY) return pipe;
+    if (pipe.Valid() || GetLastError() != ERROR_PIPE_BUSY) return pipe;
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return pipe;
     // A free instance is only a hint: another client may take it first, and
@@ -82,8 +82,8 @@ WriteResult WriteMessage(HANDLE pipe, HANDLE event, const void* data, DWORD leng
 }
 
 void WriteBatch(HANDLE pipe, const CommandBatch& batch) {
-  ScopedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!event) return;
+  const UniqueKernelObject event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!event.Valid()) return;
   for (const auto& message : batch) {
     if (!message) continue;
     const ByteBuffer encoded = BencEncode(*message);
@@ -121,8 +121,8 @@ void DeliverCommands(std::wstring pipeName, CommandBatch batch) noexcept {
     RefreshLogSwitch();
     if (pipeName.empty()) pipeName = StartApplication();
     if (pipeName.empty()) return;
-    ScopedHandle pipe = OpenCommandPipe(pipeName);
-    if (!pipe) return;
+    const UniqueFile pipe = OpenCommandPipe(pipeName);
+    if (!pipe.Valid()) return;
     DWORD mode = PIPE_READMODE_MESSAGE;
     if (!SetNamedPipeHandleState(pipe.Get(), &mode, nullptr, nullptr)) return;
     WriteBatch(pipe.Get(), batch);

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "channel/scopedhandle.h"
+#include "channel/win32owners.h"
 
 namespace {
 constexpr wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";
@@ -11,15 +11,18 @@ constexpr wchar_t serviceMutex[] = L"Global\\pipesynccmd_sync";
 constexpr wchar_t userPipe[] = L"\\\\.\\pipe\\synccmd_sync";
 constexpr wchar_t servicePipe[] = L"\\\\.\\pipe\\syncsvccmd_sync";
 
-bool OpenUninstallKey(HKEY root, ScopedKey& key) {
-  return RegOpenKeyExW(root, uninstallKey, 0, KEY_READ | KEY_WOW64_64KEY, key.Receive()) == ERROR_SUCCESS ||
-         RegOpenKeyExW(root, uninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, key.Receive()) == ERROR_SUCCESS;
+UniqueRegistryKey OpenUninstallKey(HKEY root) {
+  for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, uninstallKey, 0, KEY_READ | view, &key) == ERROR_SUCCESS) return UniqueRegistryKey(key);
+  }
+  return UniqueRegistryKey();
 }
 }  // namespace
 
 std::wstring ReadInstallLocation(HKEY root) {
-  ScopedKey key;
-  if (!OpenUninstallKey(root, key)) return {};
+  const UniqueRegistryKey key = OpenUninstallKey(root);
+  if (!key.Valid()) return {};
   wchar_t buffer[MAX_PATH] = {};
   DWORD type = REG_NONE;
   DWORD size = sizeof buffer;
@@ -35,8 +38,8 @@ std::wstring ReadInstallLocation(HKEY root) {
 }
 
 bool IsMutexPresent(const wchar_t* name) {
-  ScopedHandle mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
-  return static_cast<bool>(mutex);
+  const UniqueKernelObject mutex(OpenMutexW(SYNCHRONIZE, FALSE, name));
+  return mutex.Valid();
 }
 
 std::wstring SelectCommandPipe(InstallScope scope) {
