@@ -1,0 +1,106 @@
+#include "util/strfmt.h"
+
+#include <new>
+
+#include "channel/bytebuffer.h"
+#include "util/strfmtsink.h"
+
+namespace {
+constexpr size_t heapLimit = 1048576;
+constexpr size_t appendBufferSize = 32768;
+}  // namespace
+
+size_t FormatToBufferV(char* buffer, size_t size, const char* format, va_list args) {
+  if (!buffer || size == 0) return 0;
+  FixedSink<char> sink(buffer, size - 1);
+  RunFormat(sink, format, args);
+  return sink.Finish();
+}
+
+size_t FormatToBuffer(char* buffer, size_t size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const size_t written = FormatToBufferV(buffer, size, format, args);
+  va_end(args);
+  return written;
+}
+
+size_t FormatWideToBufferV(wchar_t* buffer, size_t size, const wchar_t* format, va_list args) {
+  if (!buffer || size == 0) return 0;
+  FixedSink<wchar_t> sink(buffer, size - 1);
+  RunFormat(sink, format, args);
+  return sink.Finish();
+}
+
+size_t FormatWideToBuffer(wchar_t* buffer, size_t size, const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const size_t written = FormatWideToBufferV(buffer, size, format, args);
+  va_end(args);
+  return written;
+}
+
+char* FormatAlloc(const char* format, va_list args) {
+  HeapSink<char> sink(heapLimit);
+  RunFormat(sink, format, args);
+  return sink.Take();
+}
+
+wchar_t* FormatWideAlloc(const wchar_t* format, va_list args) {
+  HeapSink<wchar_t> sink(heapLimit);
+  RunFormat(sink, format, args);
+  return sink.Take();
+}
+
+std::string FormatStringV(const char* format, va_list args) {
+  char* text = FormatAlloc(format, args);
+  std::string result;
+  if (text) {
+    try {
+      result = text;
+    } catch (const std::bad_alloc&) {
+      result.clear();
+    }
+    free(text);
+  }
+  return result;
+}
+
+std::string FormatString(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string result = FormatStringV(format, args);
+  va_end(args);
+  return result;
+}
+
+std::wstring FormatWideStringV(const wchar_t* format, va_list args) {
+  wchar_t* text = FormatWideAlloc(format, args);
+  std::wstring result;
+  if (text) {
+    try {
+      result = text;
+    } catch (const std::bad_alloc&) {
+      result.clear();
+    }
+    free(text);
+  }
+  return result;
+}
+
+std::wstring FormatWideString(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::wstring result = FormatWideStringV(format, args);
+  va_end(args);
+  return result;
+}
+
+void AppendFormat(ByteBuffer& buffer, const char* format, ...) {
+  char text[appendBufferSize];
+  va_list args;
+  va_start(args, format);
+  const size_t length = FormatToBufferV(text, sizeof text, format, args);
+  va_end(args);
+  buffer.Append(text, length);
+}
