@@ -2,9 +2,14 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <string>
+
+#include "iconhandler/gdiresource.h"
+#include "iconhandler/placeholdernames.h"
 #include "module/refcountedobject.h"
 
-// The icon handler of placeholder files.
+// The icon handler of placeholder files: the shell's icon of the real file
+// type, washed out, with the download status drawn over it.
 class ShellFileIcon : public IPersistFile, public IExtractIconW, private RefCountedObject {
  public:
   ShellFileIcon();
@@ -31,6 +36,8 @@ class ShellFileIcon : public IPersistFile, public IExtractIconW, private RefCoun
   virtual ~ShellFileIcon();
 
  private:
+  UniqueIcon BuildPlaceholderIcon(IconSizeClass sizeClass) const;
+
   ULONG referenceCount = 0;
   wchar_t path[MAX_PATH] = {};
 };
