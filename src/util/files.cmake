@@ -16,4 +16,3 @@ add_syncshell_library(syncshell_files
     ${CMAKE_CURRENT_LIST_DIR}/sha1digest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fileguardheader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/fileguard.cpp)
-target_link_libraries(syncshell_files PUBLIC syncshell_bencode)
