@@ -1,0 +1,1 @@
+add_syncshell_fuzz_target(fileguard SOURCES util/fileguardheader.cpp)

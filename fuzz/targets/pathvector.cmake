@@ -1,0 +1,1 @@
+add_syncshell_fuzz_target(pathvector SOURCES util/pathvector.cpp)

@@ -1,0 +1,1 @@
+add_syncshell_fuzz_target(streamwalk SOURCES util/streaminfowalk.cpp)
