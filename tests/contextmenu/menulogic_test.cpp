@@ -1,5 +1,6 @@
-// The menu's pure decisions: which entries a selection gets, which
-// installation the DLL belongs to, and the checks on Explorer's inputs.
+// The pure parts behind the menu: which installation the DLL belongs to and
+// the checks on what Explorer hands in and gets back. The decision table is
+// tested through the DLL.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,120 +9,10 @@
 #include <vector>
 
 #include "contextmenu/droplist.h"
-#include "contextmenu/menudecision.h"
 #include "contextmenu/scopechoice.h"
 #include "contextmenu/utf8prefix.h"
 
 namespace {
-
-using E = MenuEntry;
-
-struct DecisionCase {
-  const char* name;
-  SelectionSummary summary;
-  std::vector<PlannedEntry> expected;
-};
-
-SelectionSummary InSelectiveFolder(uint32_t type) {
-  SelectionSummary summary;
-  summary.inSyncFolder = true;
-  ApplyFolderRecord(summary, type, true, false, L"", L"me");
-  return summary;
-}
-
-SelectionSummary With(SelectionSummary summary, bool isFolder, bool isPlaceholder, int32_t progress) {
-  ApplyItem(summary, isFolder, isPlaceholder, progress);
-  return summary;
-}
-
-class Decision : public ::testing::TestWithParam<DecisionCase> {};
-
-TEST_P(Decision, OffersTheEntriesInMenuOrder) {
-  EXPECT_EQ(DecideMenuEntries(GetParam().summary), GetParam().expected);
-}
-
-SelectionSummary SharingOff() {
-  SelectionSummary summary;
-  summary.sharingEnabled = false;
-  return summary;
-}
-
-SelectionSummary NoRemoveFromAll() {
-  SelectionSummary summary = With(InSelectiveFolder(2), false, false, -1);
-  summary.disableRemoveFromAll = true;
-  return summary;
-}
-
-SelectionSummary Everything() {
-  SelectionSummary summary = With(InSelectiveFolder(2), true, false, -1);
-  summary = With(summary, false, true, -1);
-  return With(summary, false, true, 55);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Decision,
-    ::testing::Values(
-        DecisionCase{"OutsideSyncFolders", SelectionSummary{}, {{E::Share, false}}},
-        DecisionCase{"SharingOffOutside", SharingOff(), {}},
-        DecisionCase{"OrdinaryFileTypeTwo",
-                     With(InSelectiveFolder(2), false, false, -1),
-                     {{E::Share, false}, {E::RemoveFromDevice, false}, {E::RemoveFromAllDevices, false}}},
-        DecisionCase{"ReceivingPlaceholder",
-                     With(InSelectiveFolder(2), false, true, 40),
-                     {{E::Share, false}, {E::CancelDownload, false}, {E::RemoveFromAllDevices, true}}},
-        DecisionCase{"WaitingPlaceholderTypeOne",
-                     With(InSelectiveFolder(1), false, true, -1),
-                     {{E::Share, false}, {E::Download, false}, {E::RemoveFromAllDevices, true}}},
-        DecisionCase{"Folder",
-                     With(InSelectiveFolder(2), true, false, -1),
-                     {{E::Share, false},
-                      {E::Download, false},
-                      {E::RemoveFromDevice, false},
-                      {E::RemoveFromAllDevices, false}}},
-        DecisionCase{"RemoveFromAllDisabled",
-                     NoRemoveFromAll(),
-                     {{E::Share, false}, {E::RemoveFromDevice, false}}},
-        DecisionCase{"EverythingAtOnce",
-                     Everything(),
-                     {{E::Share, false},
-                      {E::Download, false},
-                      {E::CancelDownload, false},
-                      {E::RemoveFromDevice, false},
-                      {E::RemoveFromAllDevices, true}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FolderRecord, OnlyAnExactOwnerOrNoOwnerCounts) {
-  const std::map<std::wstring, bool> owners = {
-      {L"", true}, {L"alice", true}, {L"Alice", false}, {L"alice2", false}, {L"bob", false}};
-  for (const auto& [owner, isOwner] : owners) {
-    SelectionSummary summary;
-    summary.inSyncFolder = true;
-    ApplyFolderRecord(summary, 2, true, false, owner, L"alice");
-    EXPECT_EQ(summary.isOwner, isOwner) << std::string(owner.begin(), owner.end());
-    EXPECT_EQ(summary.SelectiveGate(), isOwner);
-  }
-  SelectionSummary notSelective;
-  notSelective.inSyncFolder = true;
-  ApplyFolderRecord(notSelective, 2, false, false, L"", L"alice");
-  EXPECT_FALSE(notSelective.SelectiveGate());
-}
-
-TEST(ItemScan, ProgressFromZeroToHundredMeansReceiving) {
-  for (const int32_t progress : {0, 40, 100}) {
-    const SelectionSummary summary = With(SelectionSummary{}, false, true, progress);
-    EXPECT_TRUE(summary.anyReceiving && !summary.anyWaitingPlaceholder && !summary.anyRegular) << progress;
-  }
-  for (const int32_t progress : {-1, 101}) {
-    const SelectionSummary summary = With(SelectionSummary{}, false, true, progress);
-    EXPECT_TRUE(summary.anyWaitingPlaceholder && !summary.anyReceiving) << progress;
-  }
-}
-
-TEST(ItemScan, PlaceholderExtensionIgnoresAsciiCaseOnly) {
-  for (const wchar_t* yes : {L".tmvs", L".TMVS", L".tMvS"}) EXPECT_TRUE(IsPlaceholderExtension(yes));
-  for (const wchar_t* no : {L"", L".tmv", L".tmvsx", L"tmvs", L".docx", L".tmv\u0161"})
-    EXPECT_FALSE(IsPlaceholderExtension(no));
-}
 
 struct ScopeCase {
   const char* name;
