@@ -18,6 +18,7 @@ std::wstring FullPathName(const std::wstring& path) {
       full.resize(length);
       return full;
     }
+    if (length > 0x8000 + 8) break;
     full.assign(length, L'\0');
   }
   return {};

@@ -15,6 +15,8 @@ namespace {
 constexpr NTSTATUS statusBufferOverflow = static_cast<NTSTATUS>(0x80000005);
 // The stream list of one file; far beyond any real file's list.
 constexpr ULONG streamListLimit = 4u << 20;
+// No path the system hands out is longer, prefix included.
+constexpr DWORD longestPath = 0x8000 + 8;
 
 }  // namespace
 
@@ -99,8 +101,14 @@ bool FileInfo::EnumerateStreams() {
     return false;
   }
   const size_t filled = io.Information < size ? io.Information : size;
-  for (StreamListing& listing : WalkStreamInformation(buffer.get(), filled)) {
-    streams.push_back({std::wstring(listing.name.begin(), listing.name.end()), listing.size});
+  try {
+    for (StreamListing& listing : WalkStreamInformation(buffer.get(), filled)) {
+      streams.push_back({std::wstring(listing.name.begin(), listing.name.end()), listing.size});
+    }
+  } catch (const std::bad_alloc&) {
+    streams.clear();
+    lastError = ERROR_NOT_ENOUGH_MEMORY;
+    return false;
   }
   return true;
 }
@@ -118,6 +126,7 @@ std::wstring GetPathOnDiskByHandle(HANDLE handle) {
       text.resize(length);
       return text;
     }
+    if (length > longestPath) break;
     text.assign(length, L'\0');
   }
   SetLastError(ERROR_INSUFFICIENT_BUFFER);

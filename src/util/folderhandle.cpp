@@ -1,5 +1,6 @@
 #include "util/folderhandle.h"
 
+#include <new>
 #include <vector>
 
 #include "util/directorytree.h"
@@ -29,7 +30,15 @@ TreeEntryAction ClassifyTreeEntry(uint32_t attributes, uint32_t reparseTag, std:
 
 bool FolderHandle::Delete(bool recursive) {
   SectionLock guard(lock);
-  if (recursive && ClassifyRoot(path) == TreeEntryAction::Descend) return DeleteTree();
+  if (recursive && ClassifyRoot(path) == TreeEntryAction::Descend) {
+    // The pending list grows with the tree on disk.
+    try {
+      return DeleteTree();
+    } catch (const std::bad_alloc&) {
+      lastError = ERROR_NOT_ENOUGH_MEMORY;
+      return false;
+    }
+  }
   const bool removed = RemoveDirectoryW(path.c_str());
   RefreshLastError(removed);
   return removed;

@@ -1,5 +1,6 @@
 #include "util/handle.h"
 
+#include <exception>
 #include <iterator>
 #include <new>
 
@@ -211,7 +212,7 @@ std::shared_ptr<SyncHandle> CreateHandle(const PathVector& path, HandleKind kind
       default:
         return std::make_shared<FileHandle>(path.Join());
     }
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return nullptr;
   }
 }
@@ -219,7 +220,7 @@ std::shared_ptr<SyncHandle> CreateHandle(const PathVector& path, HandleKind kind
 std::shared_ptr<SyncHandle> CreateHandle(const std::wstring& path, HandleKind kind) {
   try {
     return CreateHandle(PathVector(path), kind);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     return nullptr;
   }
 }
