@@ -165,12 +165,21 @@ InstallLocationKey::InstallLocationKey(HKEY root, const std::wstring& location, 
   SetString(L"InstallLocation", location, type);
 }
 
-DllCopy::DllCopy(const std::wstring& folder, const std::wstring& linkFrom)
-    : path(folder + L"\\SyncShellContextMenu.dll") {
+std::wstring PlaceDllCopy(const std::wstring& folder) {
   CreateFolder(folder);
-  const BOOL made = linkFrom.empty() ? CopyFileW(DllUnderTest::Path().c_str(), path.c_str(), FALSE)
-                                     : CreateHardLinkW(path.c_str(), linkFrom.c_str(), nullptr);
-  if (made) module = LoadLibraryW(path.c_str());
+  const std::wstring path = folder + L"\\SyncShellContextMenu.dll";
+  return CopyFileW(DllUnderTest::Path().c_str(), path.c_str(), FALSE) ? path : std::wstring();
+}
+
+DllCopy::DllCopy(const std::wstring& folder, const std::wstring& linkFrom) {
+  if (linkFrom.empty()) {
+    path = PlaceDllCopy(folder);
+  } else {
+    CreateFolder(folder);
+    path = folder + L"\\SyncShellContextMenu.dll";
+    if (!CreateHardLinkW(path.c_str(), linkFrom.c_str(), nullptr)) path.clear();
+  }
+  if (!path.empty()) module = LoadLibraryW(path.c_str());
 }
 
 DllCopy::~DllCopy() {
@@ -183,14 +192,18 @@ DllCopy::~DllCopy() {
   FreeLibrary(module);
 }
 
-ComPtr<IContextMenu> DllCopy::CreateMenu() const {
+ComPtr<IClassFactory> DllCopy::Factory() const {
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   const auto get =
       reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
   ComPtr<IClassFactory> factory;
+  if (get) get(TestClassId(0), IID_PPV_ARGS(&factory));
+  return factory;
+}
+
+ComPtr<IContextMenu> DllCopy::CreateMenu() const {
   ComPtr<IContextMenu> menu;
-  if (get && SUCCEEDED(get(TestClassId(0), IID_PPV_ARGS(&factory))))
-    factory->CreateInstance(nullptr, IID_PPV_ARGS(&menu));
+  if (const ComPtr<IClassFactory> factory = Factory()) factory->CreateInstance(nullptr, IID_PPV_ARGS(&menu));
   return menu;
 }
 

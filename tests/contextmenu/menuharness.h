@@ -47,6 +47,9 @@ class InstallLocationKey : public ScopedRegistryKey {
   InstallLocationKey(HKEY root, const std::wstring& location, DWORD type = REG_SZ);
 };
 
+// Copies the built DLL into the folder (created when missing); its path.
+std::wstring PlaceDllCopy(const std::wstring& folder);
+
 // A fresh copy of the built DLL in a folder of its own, loaded from there.
 class DllCopy {
  public:
@@ -58,6 +61,7 @@ class DllCopy {
 
   bool Loaded() const { return module != nullptr; }
   const std::wstring& Path() const { return path; }
+  ComPtr<IClassFactory> Factory() const;
   ComPtr<IContextMenu> CreateMenu() const;
 
  private:
