@@ -1,0 +1,36 @@
+#pragma once
+#include <windows.h>
+
+#include "util/uniquehandle.h"
+
+// Serialises the log writers of all processes of the session: a rotation in
+// one process must not meet a line or a rotation of another. Re-entrant for
+// the owning thread, like the mutex beneath it.
+class LogWriterMutex {
+ public:
+  LogWriterMutex();
+  ~LogWriterMutex();
+  LogWriterMutex(const LogWriterMutex&) = delete;
+  LogWriterMutex& operator=(const LogWriterMutex&) = delete;
+
+  // Waits a bounded time; false when the mutex could not be had.
+  bool Acquire();
+  void Release();
+
+ private:
+  HANDLE mutex = nullptr;
+};
+
+class LogWriterScope {
+ public:
+  explicit LogWriterScope(LogWriterMutex& writers) : writers(writers), held(writers.Acquire()) {}
+  ~LogWriterScope() {
+    if (held) writers.Release();
+  }
+  LogWriterScope(const LogWriterScope&) = delete;
+  LogWriterScope& operator=(const LogWriterScope&) = delete;
+
+ private:
+  LogWriterMutex& writers;
+  bool held;
+};
