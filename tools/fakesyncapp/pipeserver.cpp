@@ -35,7 +35,11 @@ void PipeServer::Serve() {
         continue;
       }
     }
-    const BOOL connected = ConnectNamedPipe(pending, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+    // A client may connect, and even write everything and close, between
+    // the creation of the instance and this call; its messages still wait
+    // in the instance.
+    const BOOL connected = ConnectNamedPipe(pending, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED ||
+                           GetLastError() == ERROR_NO_DATA;
     if (!connected) {
       CloseHandle(pending);
       pending = INVALID_HANDLE_VALUE;
