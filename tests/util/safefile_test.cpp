@@ -137,6 +137,42 @@ TEST(WriteFileSafely, WritesNewAndReplacesExistingFilesWithoutLeftovers) {
   EXPECT_FALSE(WriteFileSafely(folder.Path(), "x", 1)) << "a directory is no file to replace";
 }
 
+// A replace that fails after moving the target to its backup name, as
+// ReplaceFileW may; the copy that follows succeeds or fails as asked.
+bool copySucceeds = true;
+BOOL WINAPI FailingReplace(LPCWSTR target, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID) {
+  MoveFileW(target, backup);
+  SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+  return FALSE;
+}
+using CopyFileWFunction = BOOL(WINAPI*)(LPCWSTR, LPCWSTR, BOOL);
+CopyFileWFunction originalCopyFileW = nullptr;
+BOOL WINAPI ChosenCopy(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
+  if (copySucceeds) return originalCopyFileW(from, to, failIfExists);
+  SetLastError(ERROR_SHARING_VIOLATION);
+  return FALSE;
+}
+
+class FailedReplace : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FailedReplace, EndsWithOneWholeTargetAndNoSideFiles) {
+  TempFolder folder;
+  const std::wstring path = folder / L"target.txt";
+  ASSERT_TRUE(WriteBytes(path, "old content"));
+  copySucceeds = GetParam();
+  {
+    ImportHook replace(GetModuleHandleW(nullptr), "kernel32.dll", "ReplaceFileW", reinterpret_cast<void*>(&FailingReplace));
+    ImportHook copy(GetModuleHandleW(nullptr), "kernel32.dll", "CopyFileW", reinterpret_cast<void*>(&ChosenCopy));
+    ASSERT_TRUE(replace.Installed() && copy.Installed());
+    originalCopyFileW = reinterpret_cast<CopyFileWFunction>(copy.Original());
+    EXPECT_EQ(WriteFileSafely(path, "new", 3), copySucceeds);
+  }
+  EXPECT_EQ(ReadBytes(path), copySucceeds ? "new" : "old content");
+  EXPECT_EQ(Names(folder), std::set<std::wstring>{L"target.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, FailedReplace, ::testing::Bool());
+
 TEST(CopyFileSafely, ReplacesTheTargetWithoutLeftovers) {
   TempFolder folder;
   ASSERT_TRUE(WriteBytes(folder / L"source", "new"));
