@@ -1,17 +1,41 @@
 #include "contextmenu/selectionmedium.h"
 
-#include <vector>
+#include <cstring>
 
 #include "contextmenu/droplist.h"
 
 namespace {
-bool HoldsWellFormedDropList(HGLOBAL global) {
-  const void* data = GlobalLock(global);
-  if (!data) return false;
-  const bool wellFormed = IsWellFormedDropList(data, GlobalSize(global));
-  GlobalUnlock(global);
-  return wellFormed;
+
+class LockedGlobal {
+ public:
+  explicit LockedGlobal(HGLOBAL global) : global(global), data(global ? GlobalLock(global) : nullptr) {}
+  ~LockedGlobal() {
+    if (data) GlobalUnlock(global);
+  }
+  LockedGlobal(const LockedGlobal&) = delete;
+  LockedGlobal& operator=(const LockedGlobal&) = delete;
+
+  const void* Data() const { return data; }
+  size_t Size() const { return data ? GlobalSize(global) : 0; }
+
+ private:
+  HGLOBAL global;
+  const void* data;
+};
+
+std::wstring PathOfName(std::string_view name, bool wide) {
+  if (wide) {
+    std::wstring path(name.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(path.data(), name.data(), path.size() * sizeof(wchar_t));
+    return path;
+  }
+  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring path(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), path.data(), length);
+  return path;
 }
+
 }  // namespace
 
 HRESULT SelectionMedium::Fetch(IDataObject* dataObject) {
@@ -27,7 +51,12 @@ HRESULT SelectionMedium::Fetch(IDataObject* dataObject) {
     Release();
     return result;
   }
-  if (!HoldsWellFormedDropList(medium.hGlobal)) {
+  bool wellFormed = false;
+  {
+    const LockedGlobal list(medium.hGlobal);
+    wellFormed = IsWellFormedDropList(list.Data(), list.Size());
+  }
+  if (!wellFormed) {
     Release();
     return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   }
@@ -40,12 +69,10 @@ void SelectionMedium::Release() {
   held = false;
 }
 
-std::wstring DropItemPath(HDROP drop, UINT index) {
-  // Ask for the length first: a fixed buffer would cut a long path into the
-  // path of some other item.
-  const UINT length = DragQueryFileW(drop, index, nullptr, 0);
-  if (length == 0) return {};
-  std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1, L'\0');
-  const UINT copied = DragQueryFileW(drop, index, buffer.data(), length + 1);
-  return std::wstring(buffer.data(), copied <= length ? copied : length);
+void SelectionMedium::VisitPaths(UINT count, const std::function<bool(const std::wstring& path)>& visit) const {
+  const LockedGlobal list(medium.hGlobal);
+  DropListNames names(list.Data(), list.Size());
+  std::string_view name;
+  for (UINT index = 0; index < count && names.Next(name); ++index)
+    if (!visit(PathOfName(name, names.Wide()))) return;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "channel/commandbatch.h"
 #include "channel/pipeclient.h"
@@ -122,31 +123,31 @@ bool ShellContextMenu::FetchSelection(UINT flags) {
 
 SelectionSummary ShellContextMenu::ScanSelection() const {
   SelectionSummary summary;
-  const HDROP drop = selection.Drop();
-  for (UINT index = 0; index < fileCount; ++index) {
-    const std::wstring path = DropItemPath(drop, index);
+  bool first = true;
+  selection.VisitPaths(fileCount, [&](const std::wstring& path) {
+    const bool isFirst = std::exchange(first, false);
     const DWORD attributes = FileAttributesOf(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isFolder) summary.anyFolder = true;
-    if (index == 0) {
+    if (isFirst) {
       // The first item's folder record stands for the whole selection.
       std::wstring root = FindSyncFolderRoot(path);
-      if (root.empty()) break;
+      if (root.empty()) return false;
       summary.inSyncFolder = true;
       if (IsSyncFolderRoot(path)) root = path;
       SyncFolderInfo info;
       ReadSyncFolderInfo(root, info);
       ApplyFolderRecord(summary, info.type, info.mode, info.disable_remove_from_all_devices, info.owner,
                         CurrentUserName());
-      if (!summary.isSelectiveFolder || !summary.isOwner) break;
+      if (!summary.isSelectiveFolder || !summary.isOwner) return false;
     }
     const bool isPlaceholder = IsPlaceholderExtension(PathFindExtensionW(path.c_str()));
     PlaceholderState state;
     if (isPlaceholder) ReadPlaceholderState(path, state);
     ApplyItem(summary, isFolder, isPlaceholder, state.progress);
-    if (summary.ItemsSaturated()) break;
-  }
+    return !summary.ItemsSaturated();
+  });
   return summary;
 }
 

@@ -215,6 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
                  outside},
         // Wine counts an empty list as one nameless item; either way nothing is scanned.
         MenuCase{"ZeroItems", [](auto&) { return Paths{}; }, {{1, false}}, outside},
+        MenuCase{"TenThousandItems",
+                 [](auto& b) { return Paths(10000, File(SyncRoot(b) + L"\\a.txt")); },
+                 {{1, false}, {4, false}, {5, false}}},
+        MenuCase{"PathOf32000Characters",
+                 [](auto& b) { return Paths{SyncRoot(b) + L"\\" + std::wstring(32000, L'y')}; },
+                 {{1, false}},
+                 outside},
         MenuCase{"PathLongerThanMaxPathIsNotCutShort",
                  [](auto& b) { return Paths{BeyondMaxPath(SyncRoot(b))}; },
                  {{1, false}},
@@ -358,7 +365,7 @@ TEST_F(ContextMenu, HelpTextsAreTheEntryTextsCutToTheBuffer) {
 TEST_F(ContextMenu, ReleaseLeavesNoGdiObjectBehind) {
   const ComPtr<IDataObject> selection = DropDataObject({File(SyncRoot(folder.Path()) + L"\\a.txt")});
   const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  for (int cycle = 0; cycle < 40; ++cycle) {
+  for (int cycle = 0; cycle < 20; ++cycle) {
     ComPtr<IContextMenu> menu = NewMenu();
     const QueryResult query = QueryMenu(menu.Get(), selection.Get());
     ASSERT_EQ(query.items.size(), 5u);

@@ -90,6 +90,24 @@ TEST(DropListCheck, AcceptsOnlyListsThatEndInsideTheirMemory) {
   EXPECT_FALSE(IsWellFormedDropList(nullptr, 100));
 }
 
+std::vector<std::string> NamesOf(const std::string& list) {
+  DropListNames names(list.data(), list.size());
+  std::vector<std::string> out;
+  std::string_view name;
+  while (names.Next(name)) out.emplace_back(name);
+  return out;
+}
+
+TEST(DropListWalk, YieldsEachNameOnceAndNeverReadsPastTheMemory) {
+  const std::u16string two(u"a\0bc\0\0", 6);
+  EXPECT_EQ(NamesOf(DropList(false, two)), (std::vector<std::string>{"a", "bc"}));
+  EXPECT_EQ(NamesOf(DropList(true, two)), (std::vector<std::string>{std::string("a\0", 2), std::string("b\0c\0", 4)}));
+  EXPECT_TRUE(NamesOf(DropList(true, std::u16string(u"\0", 1))).empty());
+  EXPECT_EQ(NamesOf(DropList(false, std::u16string(u"a\0bc", 4))), (std::vector<std::string>{"a"}))
+      << "a name cut off by the end of the memory is not a name";
+  EXPECT_TRUE(NamesOf(DropList(false, two, 4000).substr(0, 100)).empty());
+}
+
 TEST(HelpText, Utf8IsCutBetweenCharactersOnly) {
   const std::string text = "Gr\xC3\xB6\xC3\x9F" "e";  // "Größe"
   EXPECT_EQ(Utf8PrefixFitting(text, 100), text.size());
