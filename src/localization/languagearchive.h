@@ -36,7 +36,6 @@ class LanguageArchive {
   static constexpr size_t entryCountLimit = 4096;
 
   explicit LanguageArchive(std::shared_ptr<DataContainer> container, TraceHook trace = {});
-  ~LanguageArchive();
   LanguageArchive(const LanguageArchive&) = delete;
   LanguageArchive& operator=(const LanguageArchive&) = delete;
 
@@ -49,14 +48,30 @@ class LanguageArchive {
   Entry ReadEntry(std::wstring_view name);
 
  private:
+  class CriticalSection {
+   public:
+    CriticalSection() { InitializeCriticalSection(&section); }
+    ~CriticalSection() { DeleteCriticalSection(&section); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    CRITICAL_SECTION* Get() { return &section; }
+
+   private:
+    CRITICAL_SECTION section;
+  };
+
+  struct ZipCloser {
+    void operator()(void* zip) const;
+  };
+
   void ListEntries();
   void Trace(const char* format, const std::string& name, int error = 0) const;
 
+  CriticalSection lock;
   std::shared_ptr<DataContainer> container;
   MemoryZipStream stream;
-  void* zip = nullptr;
+  std::unique_ptr<void, ZipCloser> zip;
   std::vector<std::wstring> entryNames;
   int status = OpenFailed;
   TraceHook trace;
-  CRITICAL_SECTION lock;
 };
