@@ -5,18 +5,16 @@
 #include "channel/pipeclient.h"
 #include "contextmenu/scopechoice.h"
 #include "module/modulestate.h"
+#include "util/uniquehandle.h"
 
 namespace {
 
 std::optional<FileIdentity> IdentityOfFile(const std::wstring& path) {
   // No access rights: the identity is readable even while the file is in use.
-  HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  const UniqueFile file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
-  const BOOL ok = GetFileInformationByHandle(file, &info);
-  CloseHandle(file);
-  if (!ok) return std::nullopt;
+  if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
   return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 

@@ -4,9 +4,7 @@
 #include <shlwapi.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <utility>
 
 #include "channel/commandbatch.h"
@@ -16,25 +14,21 @@
 #include "contextmenu/utf8prefix.h"
 #include "log/extensionlog.h"
 #include "module/modulestate.h"
+#include "module/registrykey.h"
 #include "syncstate/placeholderstate.h"
 #include "syncstate/syncfolder.h"
 
 namespace {
 
-struct KeyDeleter {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyDeleter>;
-
 // The share entry is on unless the application stored a REG_DWORD 0.
 bool ReadSharingEnabled() {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(registryRoot, L"Software\\Tamvera\\Sync", 0, KEY_READ, &opened) != ERROR_SUCCESS) return true;
-  const UniqueKey key(opened);
+  RegistryKey key;
+  if (RegOpenKeyExW(registryRoot, L"Software\\Tamvera\\Sync", 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+    return true;
   DWORD value = 0;
   DWORD type = 0;
   DWORD size = sizeof value;
-  if (RegQueryValueExW(key.get(), L"ShellMenuFileSharingEnable", nullptr, &type, reinterpret_cast<BYTE*>(&value),
+  if (RegQueryValueExW(key.Get(), L"ShellMenuFileSharingEnable", nullptr, &type, reinterpret_cast<BYTE*>(&value),
                        &size) != ERROR_SUCCESS ||
       type != REG_DWORD)
     return true;
