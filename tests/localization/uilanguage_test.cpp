@@ -87,9 +87,22 @@ TEST_F(UiLanguage, DllMenuAndHelpTextsFollowTheLanguage) {
   // A per-user installation lets the menu appear without a running application.
   ScopedRegistryKey install(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync");
   install.SetString(L"InstallLocation", ProgramDirectory());
+  // An override beside the host that starts with undecodable junk and keeps
+  // every shown text ("?"): the texts stay translated and the junk is reported.
+  wchar_t host[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, host, MAX_PATH);
+  const std::wstring overridePath = std::wstring(host) + L".lang.txt";
+  const std::wstring reportPath = std::wstring(host) + L".log";
+  struct Remove {
+    std::wstring path;
+    ~Remove() { DeleteFileW(path.c_str()); }
+  } removeOverride{overridePath}, removeReport{reportPath};
+  ASSERT_TRUE(WriteBytes(overridePath, "\xFF\xFE\x01junk\r\nignored\r\nShare with %APPNAME%\r\n?\r\n"));
   DllUnderTest dll;
   ComPtr<IContextMenu> menu;
   ASSERT_HRESULT_SUCCEEDED(dll.CreateObject(TestClassId(0), IID_PPV_ARGS(&menu)));
+  EXPECT_TRUE(ReadBytes(reportPath).starts_with(
+      "*******\r\nList of unknown strings in the language file:\r\n*******\r\n\xFD\xFD\x01junk\r\n"));
 
   for (UINT_PTR command = 1; command <= 5; ++command) {
     wchar_t wide[128] = {};
