@@ -35,7 +35,8 @@ std::wstring DecodeChecked(std::string_view bytes) {
       Check(unit < 0xDC00 || unit > 0xDFFF);
     }
   }
-  Check(DecodeTextFile(EncodeUtf8(text)) == text);
+  // A leading U+FEFF would read as a byte-order mark, so put one in front.
+  Check(DecodeTextFile("\xEF\xBB\xBF" + EncodeUtf8(text)) == text);
   return text;
 }
 
