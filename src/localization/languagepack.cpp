@@ -22,16 +22,17 @@ INIT_ONCE textsLoaded = INIT_ONCE_STATIC_INIT;
 OverrideReport::HeaderState processReportHeaders;
 
 std::wstring HostProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  while (path.size() <= 32768) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  // A path cut short would name some other file; retry at the longest
+  // length a path can have.
+  std::wstring path;
+  for (const DWORD capacity : {DWORD{MAX_PATH}, DWORD{32768}}) {
+    path.assign(capacity, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), capacity);
     if (length == 0) return {};
-    if (length < path.size()) {
+    if (length < capacity) {
       path.resize(length);
       return path;
     }
-    // Cut short: a shortened path would name some other file.
-    path.resize(path.size() * 2);
   }
   return {};
 }
