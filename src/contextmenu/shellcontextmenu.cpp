@@ -45,7 +45,8 @@ std::wstring CurrentUserName() {
 // Paths beyond MAX_PATH only reach the file system in their extended form.
 DWORD FileAttributesOf(const std::wstring& path) {
   if (path.empty()) return INVALID_FILE_ATTRIBUTES;
-  if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\")) return GetFileAttributesW(path.c_str());
+  if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\"))
+    return GetFileAttributesW(path.c_str());
   std::wstring extended;
   if (path.starts_with(L"\\\\"))
     extended = L"\\\\?\\UNC\\" + path.substr(2);

@@ -256,25 +256,6 @@ TEST_F(ContextMenu, DeclinesWithoutTouchingTheMenu) {
   }
 }
 
-TEST_F(ContextMenu, TakesTheShellsOwnDataObject) {
-  const std::wstring file = File(SyncRoot(folder.Path()) + L"\\a.txt");
-  ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-  {
-    PIDLIST_ABSOLUTE item = nullptr;
-    ASSERT_EQ(SHParseDisplayName(file.c_str(), nullptr, &item, 0, nullptr), S_OK);
-    ComPtr<IShellFolder> parent;
-    PCUITEMID_CHILD child = nullptr;
-    ASSERT_EQ(SHBindToParent(item, IID_PPV_ARGS(&parent), &child), S_OK);
-    ComPtr<IDataObject> selection;
-    ASSERT_EQ(parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, &selection), S_OK);
-    CoTaskMemFree(item);
-    const QueryResult query = QueryMenu(NewMenu().Get(), selection.Get());
-    ASSERT_EQ(query.items.size(), 5u);
-    EXPECT_EQ(query.items[2].text, entryTexts[4]);
-  }
-  OleUninitialize();
-}
-
 std::vector<std::string> RecordedMessages(const std::wstring& record) {
   const std::string text = ReadBytes(record);
   std::vector<std::string> messages;
@@ -360,6 +341,20 @@ TEST_F(ContextMenu, HelpTextsAreTheEntryTextsCutToTheBuffer) {
     ASSERT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, narrow, 5), S_OK);
     EXPECT_EQ(std::string(narrow), Utf8(entryTexts[offset]).substr(0, 4));
   }
+}
+
+TEST_F(ContextMenu, IdsBeyondTheHostsRangeAreLeftOut) {
+  const ComPtr<IContextMenu> menu = NewMenu();
+  ComPtr<IShellExtInit> init;
+  ASSERT_EQ(menu.As(&init), S_OK);
+  init->Initialize(nullptr, DropDataObject({File(SyncRoot(folder.Path()) + L"\\a.txt")}).Get(), nullptr);
+  HMENU target = CreatePopupMenu();
+  EXPECT_EQ(menu->QueryContextMenu(target, 0, firstId, firstId + 4, CMF_NORMAL), claimedOffsets);
+  const std::vector<MenuItem> items = ReadMenu(target);
+  DestroyMenu(target);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].id, firstId + 1);
+  EXPECT_EQ(items[1].id, firstId + 4);
 }
 
 TEST_F(ContextMenu, ReleaseLeavesNoGdiObjectBehind) {

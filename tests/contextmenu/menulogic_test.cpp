@@ -1,6 +1,6 @@
 // The pure parts behind the menu: which installation the DLL belongs to and
-// the checks on what Explorer hands in and gets back. The decision table is
-// tested through the DLL.
+// the walk over the drop list Explorer hands in. Everything else is tested
+// through the DLL.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,7 +10,6 @@
 
 #include "contextmenu/droplist.h"
 #include "contextmenu/scopechoice.h"
-#include "contextmenu/utf8prefix.h"
 
 namespace {
 
@@ -106,16 +105,6 @@ TEST(DropListWalk, YieldsEachNameOnceAndNeverReadsPastTheMemory) {
   EXPECT_EQ(NamesOf(DropList(false, std::u16string(u"a\0bc", 4))), (std::vector<std::string>{"a"}))
       << "a name cut off by the end of the memory is not a name";
   EXPECT_TRUE(NamesOf(DropList(false, two, 4000).substr(0, 100)).empty());
-}
-
-TEST(HelpText, Utf8IsCutBetweenCharactersOnly) {
-  const std::string text = "Gr\xC3\xB6\xC3\x9F" "e";  // "Größe"
-  EXPECT_EQ(Utf8PrefixFitting(text, 100), text.size());
-  EXPECT_EQ(Utf8PrefixFitting(text, text.size() + 1), text.size());
-  EXPECT_EQ(Utf8PrefixFitting(text, 4), 2u) << "ö does not fit whole";
-  EXPECT_EQ(Utf8PrefixFitting(text, 5), 4u);
-  EXPECT_EQ(Utf8PrefixFitting(text, 1), 0u);
-  EXPECT_EQ(Utf8PrefixFitting(text, 0), 0u);
 }
 
 }  // namespace
