@@ -16,9 +16,9 @@ std::vector<std::wstring> ReadDropPaths(HDROP drop, UINT count) {
   std::vector<wchar_t> buffer(pathBufferChars);
   for (UINT index = 0; index < count; ++index) {
     const UINT needed = DragQueryFileW(drop, index, nullptr, 0);
-    UINT length = 0;
-    if (needed > 0 && needed < pathBufferChars) length = DragQueryFileW(drop, index, buffer.data(), pathBufferChars);
-    paths.emplace_back(buffer.data(), length < pathBufferChars ? length : 0);
+    const UINT length =
+        needed > 0 && needed < pathBufferChars ? DragQueryFileW(drop, index, buffer.data(), pathBufferChars) : 0;
+    paths.emplace_back(buffer.data(), length);
   }
   return paths;
 }

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "channel/bencencode.h"
-#include "channel/bencodeddict.h"
 #include "channel/commandmessages.h"
 
 namespace {
@@ -72,16 +71,5 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"ShareOfNothing", CommandAction::Share, {}, {"d6:actioni7e5:filesle4:lasti1ee"}},
         MessageCase{"NotAnAction", static_cast<CommandAction>(2), {L"a"}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CommandMessages, ShareIsOneMessageListingEveryPathInOrder) {
-  std::vector<std::wstring> paths;
-  for (int i = 0; i < 500; ++i) paths.push_back(L"D:\\Sync\\file" + std::to_wstring(i));
-  const CommandBatch batch = MakeCommandBatch(CommandAction::Share, paths);
-  ASSERT_EQ(batch.size(), 1u);
-  const BencEntity* files = batch.front()->Find("files");
-  ASSERT_NE(files, nullptr);
-  ASSERT_EQ(files->Count(), paths.size());
-  for (uint32_t i = 0; i < files->Count(); ++i) EXPECT_EQ(files->Item(i)->GetWideString(), paths[i]);
-}
 
 }  // namespace

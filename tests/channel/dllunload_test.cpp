@@ -16,7 +16,6 @@
 #include "support/dllundertest.h"
 
 namespace {
-constexpr wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";
 constexpr UINT shareOffset = 1;
 constexpr UINT downloadOffset = 2;
 
@@ -105,10 +104,6 @@ HRESULT Invoke(IContextMenu* menu, UINT offset) {
   info.nShow = SW_SHOWNORMAL;
   return menu->InvokeCommand(&info);
 }
-
-struct StartedApplication {
-  ~StartedApplication() { KillProcessesNamed(L"Tamvera Sync.exe"); }
-};
 
 TEST(DeliveryThroughTheDll, KeepsTheDllLoadedUntilTheThreadEnds) {
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey);

@@ -22,6 +22,14 @@ std::wstring FakeSyncAppPath();
 // that the extension started itself, which the test does not hold).
 void KillProcessesNamed(const wchar_t* fileName);
 
+inline constexpr wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";
+
+// Ends the application that the extension started, which is not the test's
+// child, when the scope ends.
+struct StartedApplication {
+  ~StartedApplication() { KillProcessesNamed(L"Tamvera Sync.exe"); }
+};
+
 // fakesyncapp started by the test, recording into a folder of its own; killed
 // when the object goes.
 class FakeSyncApp {

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "channel/pipeclient.h"
-#include "support/testfiles.h"
+#include "fakeapp.h"
 
 namespace {
-constexpr wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";
 
 struct LocationCase {
   const char* name;
@@ -41,9 +40,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LocationCase{"260 characters", REG_SZ, 260, true, false},
                       LocationCase{"260 characters without NUL", REG_SZ, 260, false, false},
                       LocationCase{"259 characters without NUL", REG_SZ, 259, false, true},
-                      LocationCase{"4000 characters", REG_SZ, 4000, true, false},
                       LocationCase{"expandable", REG_EXPAND_SZ, 20, true, false},
-                      LocationCase{"multi-string", REG_MULTI_SZ, 20, true, false}),
+                      LocationCase{"binary", REG_BINARY, 20, true, false}),
     [](const auto& info) {
       std::string name = info.param.name;
       for (char& c : name)
@@ -102,15 +100,5 @@ INSTANTIATE_TEST_SUITE_P(Scopes, PipeSelection,
                                            PipeCase{InstallScope::User, false, true, L""},
                                            PipeCase{InstallScope::Service, true, false, L""},
                                            PipeCase{InstallScope::Service, true, true, servicePipe}));
-
-TEST(Presence, MutexIsSeenOnlyWhileItExists) {
-  EXPECT_FALSE(IsMutexPresent(L"Local\\pipesynccmd_sync"));
-  {
-    PresenceMutex mutex(L"Local\\pipesynccmd_sync");
-    ASSERT_TRUE(mutex.Created());
-    EXPECT_TRUE(IsMutexPresent(L"Local\\pipesynccmd_sync"));
-  }
-  EXPECT_FALSE(IsMutexPresent(L"Local\\pipesynccmd_sync"));
-}
 
 }  // namespace
