@@ -1,0 +1,1 @@
+add_syncshell_fuzz_target(contextmenu SOURCES contextmenu/droplist.cpp contextmenu/menudecision.cpp)
