@@ -4,27 +4,43 @@
 
 namespace {
 
-std::vector<uint32_t> ReadBitmap(HBITMAP bitmap, int width, int height) {
+BITMAPINFO TopDown32(int width, int height) {
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  return info;
+}
+
+Pixels ReadBitmap(HBITMAP bitmap) {
+  Pixels pixels;
+  BITMAP shape{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof(shape), &shape)) return pixels;
+  BITMAPINFO info = TopDown32(shape.bmWidth, shape.bmHeight);
+  pixels.argb.resize(static_cast<size_t>(shape.bmWidth) * shape.bmHeight);
   HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+  if (GetDIBits(screen, bitmap, 0, shape.bmHeight, pixels.argb.data(), &info, DIB_RGB_COLORS) == shape.bmHeight) {
+    pixels.width = shape.bmWidth;
+    pixels.height = shape.bmHeight;
+  } else {
+    pixels.argb.clear();
+  }
   ReleaseDC(nullptr, screen);
-  if (rows != height) pixels.clear();
+  return pixels;
+}
+
+Pixels ReadIconPart(HICON icon, bool mask) {
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return {};
+  Pixels pixels = ReadBitmap(mask ? info.hbmMask : info.hbmColor);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
   return pixels;
 }
 
 }  // namespace
 
-size_t Pixels::Count(uint32_t value, int left, int top, int right, int bottom) const {
+size_t Pixels::Count(uint32_t value, int left, int right) const {
   size_t count = 0;
-  for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
+  for (int y = 0; y < height; ++y)
     for (int x = std::max(left, 0); x < std::min(right, width); ++x) count += At(x, y) == value;
   return count;
 }
@@ -35,48 +51,22 @@ RECT Pixels::BoundsOf(uint32_t value) const {
     for (int x = 0; x < width; ++x) {
       if (At(x, y) != value) continue;
       if (bounds.left < 0) bounds = {x, y, x, y};
-      bounds.left = std::min<LONG>(bounds.left, x);
-      bounds.right = std::max<LONG>(bounds.right, x);
-      bounds.top = std::min<LONG>(bounds.top, y);
-      bounds.bottom = std::max<LONG>(bounds.bottom, y);
+      bounds = {std::min<LONG>(bounds.left, x), bounds.top, std::max<LONG>(bounds.right, x), y};
     }
   }
   return bounds;
 }
 
-Pixels ReadIconPixels(HICON icon) {
-  Pixels pixels;
-  ICONINFO info{};
-  if (!icon || !GetIconInfo(icon, &info)) return pixels;
-  BITMAP bitmap{};
-  if (info.hbmColor && GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap)) {
-    pixels.width = bitmap.bmWidth;
-    pixels.height = bitmap.bmHeight;
-    pixels.argb = ReadBitmap(info.hbmColor, bitmap.bmWidth, bitmap.bmHeight);
-  }
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (info.hbmMask) DeleteObject(info.hbmMask);
-  return pixels;
-}
+Pixels ReadIconPixels(HICON icon) { return ReadIconPart(icon, false); }
 
 std::vector<bool> ReadIconMask(HICON icon) {
   std::vector<bool> mask;
-  ICONINFO info{};
-  if (!icon || !GetIconInfo(icon, &info)) return mask;
-  BITMAP bitmap{};
-  if (info.hbmMask && GetObjectW(info.hbmMask, sizeof(bitmap), &bitmap)) {
-    for (uint32_t pixel : ReadBitmap(info.hbmMask, bitmap.bmWidth, bitmap.bmHeight))
-      mask.push_back((pixel & 0x00FFFFFF) != 0);
-  }
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (info.hbmMask) DeleteObject(info.hbmMask);
+  for (uint32_t pixel : ReadIconPart(icon, true).argb) mask.push_back((pixel & 0x00FFFFFF) != 0);
   return mask;
 }
 
 Pixels ReadImagePixels(Gdiplus::Bitmap& image) {
-  Pixels pixels;
-  pixels.width = static_cast<int>(image.GetWidth());
-  pixels.height = static_cast<int>(image.GetHeight());
+  Pixels pixels{static_cast<int>(image.GetWidth()), static_cast<int>(image.GetHeight()), {}};
   Gdiplus::Rect area(0, 0, pixels.width, pixels.height);
   Gdiplus::BitmapData data{};
   if (image.LockBits(&area, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return {};
@@ -89,19 +79,12 @@ Pixels ReadImagePixels(Gdiplus::Bitmap& image) {
 }
 
 HICON MakeArgbIcon(int width, int height, const std::vector<uint32_t>& argb) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = TopDown32(width, height);
   void* bits = nullptr;
   HBITMAP color = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!color) return nullptr;
   std::copy(argb.begin(), argb.end(), static_cast<uint32_t*>(bits));
-  std::vector<BYTE> maskBits(static_cast<size_t>((width + 15) / 16) * 2 * height, 0);
-  HBITMAP mask = CreateBitmap(width, height, 1, 1, maskBits.data());
+  const std::vector<BYTE> opaque(static_cast<size_t>((width + 15) / 16) * 2 * height, 0);
+  HBITMAP mask = CreateBitmap(width, height, 1, 1, opaque.data());
   ICONINFO icon{TRUE, 0, 0, mask, color};
   HICON result = CreateIconIndirect(&icon);
   DeleteObject(mask);
@@ -112,10 +95,8 @@ HICON MakeArgbIcon(int width, int height, const std::vector<uint32_t>& argb) {
 Pixels Faded(Pixels pixels) {
   for (uint32_t& pixel : pixels.argb) {
     uint32_t faded = pixel & 0xFF000000;
-    for (int shift = 0; shift < 24; shift += 8) {
-      const uint32_t channel = (pixel >> shift) & 0xFF;
-      faded |= static_cast<uint32_t>(channel * 0.25f + 191.25f) << shift;
-    }
+    for (int shift = 0; shift < 24; shift += 8)
+      faded |= static_cast<uint32_t>(((pixel >> shift) & 0xFF) * 0.25f + 191.25f) << shift;
     pixel = faded;
   }
   return pixels;

@@ -1,11 +1,12 @@
-// The icon handler's process-wide image cache, watched from inside the
-// process: which entries an icon is built from, what is drawn again, and
-// that releasing an icon object empties the cache.
+// The process-wide image cache seen from inside the process: which entries
+// an icon is built from, what is drawn again, and that releasing any icon
+// object empties it.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,98 +25,80 @@ Keys CacheKeys() {
   return iconImageCache.Keys();
 }
 
-// Released through COM like Explorer does; the destructor is not public to
-// callers of the interface.
-struct IconObject {
-  ShellFileIcon* object = new ShellFileIcon();
-  IExtractIconW* extract = nullptr;
-  IconObject() { object->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract)); }
-  ~IconObject() {
-    if (extract) extract->Release();
-  }
-  void Load(const std::wstring& path) {
+// An icon object held and released through its interface, as Explorer does.
+class IconObject {
+ public:
+  explicit IconObject(const std::wstring& path) {
+    (new ShellFileIcon())->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract));
     IPersistFile* file = nullptr;
-    object->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    extract->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
     file->Load(path.c_str(), STGM_READ);
     file->Release();
   }
-};
+  ~IconObject() { extract->Release(); }
 
-SIZE IconSize(HICON icon) {
-  const Pixels pixels = ReadIconPixels(icon);
-  return {pixels.width, pixels.height};
-}
+  // The two icons for the sizes; each null pointer asks for no icon.
+  std::pair<UniqueIcon, UniqueIcon> Extract(UINT sizes, bool wantLarge = true) {
+    HICON large = nullptr, small = nullptr;
+    EXPECT_EQ(extract->Extract(nullptr, 0, wantLarge ? &large : nullptr, &small, sizes), S_OK);
+    return {UniqueIcon(large), UniqueIcon(small)};
+  }
+
+ private:
+  IExtractIconW* extract = nullptr;
+};
 
 int ShellSmallIconSide() {
   SHFILEINFOW info{};
   SHGetFileInfoW(L"x.docx", FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
                  SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
-  const int side = ReadIconPixels(info.hIcon).width;
-  DestroyIcon(info.hIcon);
-  return side;
+  UniqueIcon icon(info.hIcon);
+  return ReadIconPixels(icon.get()).width;
 }
 
 class IconCache : public ::testing::Test {
  protected:
+  // A placeholder of report.docx at 57 %, which shows as 55 %.
   void SetUp() override {
-    placeholder = folder / L"report.docx.tmvs";
     ASSERT_TRUE(WriteBytes(placeholder, ""));
     ASSERT_TRUE(WriteBytes(placeholder + L":com.tamvera.Sync", "d10:kvx_statusi57ee"));
     TakeLoggedLines();
   }
 
   TempFolder folder;
-  std::wstring placeholder;
+  const std::wstring placeholder = folder / L"report.docx.tmvs";
 };
 
 TEST_F(IconCache, DifferentSizesBuildFromBothSizeClasses) {
-  IconObject icon;
-  icon.Load(placeholder);
-  HICON large = nullptr, small = nullptr;
-  ASSERT_EQ(icon.extract->Extract(placeholder.c_str(), 0, &large, &small, MAKELONG(48, 16)), S_OK);
-  UniqueIcon ownedLarge(large), ownedSmall(small);
-  ASSERT_TRUE(large && small);
+  IconObject object(placeholder);
+  const auto [large, small] = object.Extract(MAKELONG(48, 16));
   EXPECT_EQ(CacheKeys(), (Keys{L".docxL", L".docxS", L"55L", L"55S"}));
-  EXPECT_EQ(IconSize(large).cx, 256) << "the large class is the jumbo icon";
-  EXPECT_EQ(IconSize(small).cx, ShellSmallIconSide());
-  EXPECT_EQ(TakeLoggedLines(),
-            (std::vector<std::wstring>{L"Drawing circle with 55 status", L"Drawing circle with 55 status"}));
+  EXPECT_EQ(ReadIconPixels(large.get()).width, 256) << "the large class is the jumbo icon";
+  EXPECT_EQ(ReadIconPixels(small.get()).width, ShellSmallIconSide());
+  EXPECT_EQ(TakeLoggedLines(), (Keys{L"Drawing circle with 55 status", L"Drawing circle with 55 status"}));
 }
 
 TEST_F(IconCache, EqualSizesGiveTheSmallIconAndItsDuplicate) {
-  IconObject icon;
-  icon.Load(placeholder);
-  HICON large = nullptr, small = nullptr;
-  ASSERT_EQ(icon.extract->Extract(placeholder.c_str(), 0, &large, &small, MAKELONG(32, 32)), S_OK);
-  UniqueIcon ownedLarge(large), ownedSmall(small);
+  IconObject object(placeholder);
+  const auto [large, small] = object.Extract(MAKELONG(32, 32));
   ASSERT_TRUE(large && small);
-  EXPECT_NE(large, small);
+  EXPECT_NE(large.get(), small.get());
   EXPECT_EQ(CacheKeys(), (Keys{L".docxS", L"55S"}));
-  const Pixels largePixels = ReadIconPixels(large);
-  EXPECT_EQ(largePixels.width, ShellSmallIconSide());
-  EXPECT_EQ(largePixels.argb, ReadIconPixels(small).argb);
+  EXPECT_EQ(ReadIconPixels(large.get()).width, ShellSmallIconSide());
+  EXPECT_EQ(ReadIconPixels(large.get()).argb, ReadIconPixels(small.get()).argb);
 }
 
 TEST_F(IconCache, OverlappingObjectsShareImagesAndAnyReleaseEmptiesTheCache) {
-  auto first = std::make_unique<IconObject>();
-  first->Load(placeholder);
-  HICON icon = nullptr;
-  ASSERT_EQ(first->extract->Extract(nullptr, 0, nullptr, &icon, MAKELONG(0, 16)), S_OK);
-  DestroyIcon(icon);
-  EXPECT_EQ(CacheKeys(), (Keys{L".docxS", L"55S"}));
+  auto first = std::make_unique<IconObject>(placeholder);
+  first->Extract(MAKELONG(0, 16), false);
   TakeLoggedLines();
-
   {
-    IconObject second;
-    second.Load(placeholder);
-    ASSERT_EQ(second.extract->Extract(nullptr, 0, nullptr, &icon, MAKELONG(0, 16)), S_OK);
-    DestroyIcon(icon);
-    EXPECT_TRUE(TakeLoggedLines().empty()) << "the mark for 55 % comes from the cache";
+    IconObject second(placeholder);
+    second.Extract(MAKELONG(0, 16), false);
+    EXPECT_TRUE(TakeLoggedLines().empty()) << "the 55 % mark comes from the cache";
   }
-  EXPECT_TRUE(CacheKeys().empty()) << "the second object's release emptied the cache";
-
-  ASSERT_EQ(first->extract->Extract(nullptr, 0, nullptr, &icon, MAKELONG(0, 16)), S_OK);
-  DestroyIcon(icon);
+  EXPECT_TRUE(CacheKeys().empty());
+  first->Extract(MAKELONG(0, 16), false);
   EXPECT_EQ(TakeLoggedLines().size(), 1u) << "drawn again after the cache was emptied";
   first.reset();
   EXPECT_TRUE(CacheKeys().empty());
@@ -133,15 +116,10 @@ TEST_P(IconCacheKeys, FollowTheNameThePlaceholderStandsFor) {
   TempFolder folder;
   const std::wstring path = folder / GetParam().fileName;
   ASSERT_TRUE(WriteBytes(path, ""));
-  if (*GetParam().state) {
-    ASSERT_TRUE(WriteBytes(path + L":com.tamvera.Sync", GetParam().state));
-  }
-  IconObject icon;
-  icon.Load(path);
-  HICON large = nullptr, small = nullptr;
-  ASSERT_EQ(icon.extract->Extract(nullptr, 0, &large, &small, MAKELONG(0, 16)), S_OK);
-  UniqueIcon ownedLarge(large), ownedSmall(small);
-  EXPECT_TRUE(large && small);
+  ASSERT_TRUE(!*GetParam().state || WriteBytes(path + L":com.tamvera.Sync", GetParam().state));
+  IconObject object(path);
+  const auto icons = object.Extract(MAKELONG(0, 16));
+  EXPECT_TRUE(icons.first && icons.second);
   EXPECT_EQ(CacheKeys(), GetParam().keys);
 }
 
