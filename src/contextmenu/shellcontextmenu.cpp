@@ -3,6 +3,8 @@
 #include <lmcons.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -194,9 +196,10 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU menu, UINT in
     if (uint64_t{idCmdFirst} + MenuCommandFor(planned.entry).id > idCmdLast) continue;
     InsertCommand(menu, position++, idCmdFirst, planned.entry, planned.greyed);
   }
-  if (!summary.SelectiveGate())
+  if (!summary.SelectiveGate()) {
     LogMessage(L"Selective Sync: inSyncFolder(%d) isSelectiveFolder(%d) isOwner(%d)", summary.inSyncFolder ? 1 : 0,
                summary.isSelectiveFolder ? 1 : 0, summary.isOwner ? 1 : 0);
+  }
   LogMessage(L"End of menu handler");
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, menuCommandOffsetCount);
 } catch (...) {
@@ -217,14 +220,16 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::GetCommandString(UINT_PTR idCmd, UIN
                                                              UINT cchMax) try {
   const MenuCommand* command = FindMenuCommand(idCmd);
   if (!command || !name || cchMax == 0) return E_INVALIDARG;
+  // The copy routines count in int; no help text comes near that.
+  const int capacity = static_cast<int>(std::min<UINT>(cchMax, INT_MAX));
   if (type == GCS_HELPTEXTA) {
     // UTF-8, cut only between characters.
-    const size_t length = Utf8PrefixFitting(command->narrowText, cchMax);
+    const size_t length = Utf8PrefixFitting(command->narrowText, static_cast<size_t>(capacity));
     lstrcpynA(name, command->narrowText.c_str(), static_cast<int>(length + 1));
     return S_OK;
   }
   if (type == GCS_HELPTEXTW) {
-    lstrcpynW(reinterpret_cast<LPWSTR>(name), command->wideText.c_str(), static_cast<int>(cchMax));
+    lstrcpynW(reinterpret_cast<LPWSTR>(name), command->wideText.c_str(), capacity);
     return S_OK;
   }
   // The entries have no language-independent verbs.
