@@ -1,7 +1,10 @@
 #include "contextmenu/menucommands.h"
 
+#include <array>
+
 #include "localization/languagepack.h"
 #include "localization/texttable.h"
+#include "util/textconv.h"
 
 namespace {
 
@@ -19,23 +22,12 @@ std::array<MenuCommand, 5> commands{{
 
 INIT_ONCE textsOnce = INIT_ONCE_STATIC_INIT;
 
-std::string ToUtf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string narrow(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
-                      nullptr);
-  return narrow;
-}
-
 BOOL CALLBACK FillTexts(INIT_ONCE*, void*, void**) {
   try {
     LoadTextsOnce();
     for (MenuCommand& command : commands) {
       command.wideText = GetText(command.textNumber);
-      command.narrowText = ToUtf8(command.wideText);
+      command.narrowText = Utf16ToUtf8(command.wideText.c_str());
     }
     return TRUE;
   } catch (...) {
@@ -49,8 +41,6 @@ BOOL CALLBACK FillTexts(INIT_ONCE*, void*, void**) {
 }
 
 }  // namespace
-
-const std::array<MenuCommand, 5>& MenuCommands() { return commands; }
 
 const MenuCommand& MenuCommandFor(MenuEntry entry) { return commands[static_cast<size_t>(entry)]; }
 

@@ -2,7 +2,6 @@
 // The five entries the menu can offer and what each one sends.
 #include <windows.h>
 
-#include <array>
 #include <string>
 
 #include "channel/commandaction.h"
@@ -22,9 +21,7 @@ struct MenuCommand {
 // Offsets 0 to 5 are claimed; 0 is never used for an entry.
 inline constexpr UINT menuCommandOffsetCount = 6;
 
-// The table in menu order. Its texts are empty until FillMenuTextsOnce.
-const std::array<MenuCommand, 5>& MenuCommands();
-
+// Its texts are empty until FillMenuTextsOnce.
 const MenuCommand& MenuCommandFor(MenuEntry entry);
 // Null when no command has this offset.
 const MenuCommand* FindMenuCommand(UINT_PTR offset);
