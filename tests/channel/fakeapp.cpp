@@ -51,15 +51,18 @@ FakeSyncApp::FakeSyncApp(const std::wstring& arguments)
                   L"\\received.txt\" " + arguments,
               folder.Path() + L"\\output.txt") {}
 
-bool FakeSyncApp::WaitReady(DWORD milliseconds) const {
+bool FakeSyncApp::WaitReady(DWORD milliseconds) {
   const wchar_t* name = service ? L"Global\\pipesynccmd_sync" : L"Local\\pipesynccmd_sync";
-  return WaitUntil(
+  const bool present = WaitUntil(
       [&] {
         HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
         if (mutex) CloseHandle(mutex);
         return mutex != nullptr;
       },
       milliseconds);
+  // A copy left over from another run would hold the mutex while this one
+  // leaves at once; its messages would go elsewhere.
+  return present && process.Wait(0) == STILL_ACTIVE;
 }
 
 std::vector<ReceivedMessage> FakeSyncApp::Received() const {

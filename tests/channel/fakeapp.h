@@ -35,8 +35,9 @@ struct StartedApplication {
 class FakeSyncApp {
  public:
   explicit FakeSyncApp(const std::wstring& arguments = {});
-  // The presence mutex exists, so the pipe can be opened.
-  bool WaitReady(DWORD milliseconds = 20000) const;
+  // The presence mutex exists, so the pipe can be opened, and it is this
+  // process that serves it.
+  bool WaitReady(DWORD milliseconds = 20000);
   std::vector<ReceivedMessage> Received() const;
   // Waits until at least count messages are recorded; returns what is there.
   std::vector<ReceivedMessage> WaitForMessages(size_t count, DWORD milliseconds = 20000) const;
