@@ -118,6 +118,19 @@ TEST_F(Delivery, ServiceScopeWithoutTheServiceSendsNothing) {
   EXPECT_TRUE(userApp.Received().empty());
 }
 
+TEST_F(Delivery, ItemsWhosePathsCannotBeReadAreLeftOutAndLastStaysOnTheFinalMessage) {
+  FakeSyncApp app;
+  ASSERT_TRUE(app.WaitReady());
+  installScope = InstallScope::Undecided;
+  DropList drop({L"D:\\Sync\\a.txt", L"D:\\Sync\\b.txt"});
+  // Indexes past the end of the drop list read as no path at all.
+  EXPECT_EQ(BuildCommandBatch(CommandAction::RemoveFromAllDevices, drop.Get(), drop.Count() + 2), S_OK);
+  ASSERT_GE(app.WaitForMessages(2).size(), 2u);
+  Sleep(300);
+  EXPECT_EQ(Bytes(app.Received()), (std::vector<std::string>{"d6:actioni6e4:path13:D:\\Sync\\a.txte",
+                                                              "d6:actioni6e4:lasti1e4:path13:D:\\Sync\\b.txte"}));
+}
+
 TEST_F(Delivery, FiftyAtOnceAllArriveWholeEachOnItsOwnConnection) {
   FakeSyncApp app;
   ASSERT_TRUE(app.WaitReady());
