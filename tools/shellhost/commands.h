@@ -11,3 +11,5 @@ struct Command {
 };
 
 extern const Command iconCommand;
+extern const Command invokeCommand;
+extern const Command menuCommand;

@@ -2,15 +2,7 @@
 
 #include <cwchar>
 
-namespace {
-
-std::wstring Hex(HRESULT result) {
-  wchar_t text[16];
-  std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
-
-}  // namespace
+#include "console.h"
 
 std::wstring ExtensionClassText(unsigned index) {
   wchar_t text[64];

@@ -9,6 +9,7 @@
 
 #include "arguments.h"
 #include "commands.h"
+#include "console.h"
 #include "contactsheet.h"
 #include "extensionhost.h"
 #include "pngimage.h"
@@ -21,22 +22,6 @@ constexpr unsigned userIconClass = 1;
 constexpr unsigned machineIconClass = 6;
 // Explorer's own request: the jumbo size and the small one.
 constexpr UINT explorerIconSizes = MAKELONG(256, 16);
-
-int Fail(const std::wstring& message) {
-  std::fwprintf(stderr, L"shellhost: %ls\n", message.c_str());
-  return 1;
-}
-
-int UsageError(const std::wstring& message) {
-  std::fwprintf(stderr, L"shellhost: %ls (see shellhost --help)\n", message.c_str());
-  return 2;
-}
-
-std::wstring Hex(HRESULT result) {
-  wchar_t text[16];
-  std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(result));
-  return text;
-}
 
 // NAME-SIDE.png in the folder, with a counter when two paths share a name.
 class OutputNames {

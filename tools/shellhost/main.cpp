@@ -12,7 +12,7 @@
 
 namespace {
 
-const Command* const commands[] = {&iconCommand};
+const Command* const commands[] = {&menuCommand, &invokeCommand, &iconCommand};
 
 void PrintUsage(FILE* stream) {
   std::fputws(L"usage: shellhost COMMAND ARGUMENTS...   (shellhost --help)\n\n"
