@@ -1,0 +1,416 @@
+// A right-click as Explorer makes it, through the built DLL: the object from
+// DllGetClassObject and its factory, Initialize with the selection,
+// QueryContextMenu into a fresh menu, the final Release. Timed in the steady
+// state for one item and for 1,000, inside a selective synchronised folder of
+// the current user and outside every synchronised folder; and as the first
+// right-click of a fresh process. Beside each: the floor (the selection fetch,
+// the attribute, marker and stream reads the decision needs, the menu entries
+// and their bitmaps made straight from the system) and the shell's own
+// context menu for the same items.
+#include <windows.h>
+#include <shlobj.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/benchreport.h"
+#include "support/shellfixture.h"
+#include "util/strfmt.h"
+
+namespace {
+
+// Offsets and bitmap slots of the entries (the DLL's command table).
+struct Entry {
+  UINT id;
+  UINT slot;
+  bool greyed;
+  const wchar_t* text;
+};
+const Entry shareEntry{1, 0, false, L"Share with Tamvera Sync"};
+const Entry downloadEntry{2, 0, false, L"Sync to this device"};
+const Entry cancelEntry{3, 0, false, L"Cancel receiving"};
+const Entry removeHereEntry{4, 1, false, L"Remove from this device"};
+const Entry removeAllEntry{5, 2, false, L"Remove from all devices"};
+Entry Greyed(Entry entry) {
+  entry.greyed = true;
+  return entry;
+}
+// Icon groups of the slots.
+constexpr WORD slotIconGroups[] = {110, 108, 109, 107};
+
+struct MenuCase {
+  const char* name;
+  const char* size;
+  std::vector<std::wstring> paths;
+  // How many items the decision has to look at before nothing can change it.
+  size_t itemsNeeded;
+  std::vector<Entry> entries;
+  IDataObject* selection = nullptr;
+};
+
+// --- the measured right-click, through the DLL's exports ---
+
+bool RightClick(const BenchDll& dll, IDataObject* selection, int* itemCount = nullptr) {
+  IShellExtInit* init = nullptr;
+  if (FAILED(dll.CreateObject(userMenuClass, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) return false;
+  init->Initialize(nullptr, selection, nullptr);
+  IContextMenu* menu = nullptr;
+  init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+  HMENU popup = CreatePopupMenu();
+  const HRESULT result = menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL);
+  if (itemCount) *itemCount = GetMenuItemCount(popup);
+  menu->Release();
+  init->Release();
+  DestroyMenu(popup);
+  return result == MAKE_HRESULT(SEVERITY_SUCCESS, 0, 6);
+}
+
+// --- the floor: only the system work the decision and the menu need ---
+
+bool IsPlaceholderName(const wchar_t* path) { return lstrcmpiW(PathFindExtensionW(path), L".tmvs") == 0; }
+
+void FloorRightClick(HMODULE dll, const MenuCase& menuCase) {
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  if (FAILED(menuCase.selection->GetData(&format, &medium))) return;
+  const auto* list = static_cast<const BYTE*>(GlobalLock(medium.hGlobal));
+  const auto* name = reinterpret_cast<const wchar_t*>(list + reinterpret_cast<const DROPFILES*>(list)->pFiles);
+
+  // Is the application there?
+  if (HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\pipesynccmd_sync")) CloseHandle(mutex);
+
+  for (size_t index = 0; index < menuCase.itemsNeeded && *name; ++index, name += lstrlenW(name) + 1) {
+    if (GetFileAttributesW(name) == INVALID_FILE_ATTRIBUTES) continue;
+    if (index == 0) {
+      std::wstring root = FindRootFloor(name);
+      if (root.empty()) break;
+      const std::wstring self = name;
+      const DWORD selfMarker = GetFileAttributesW((self + L"\\.sync\\ID").c_str());
+      if (selfMarker != INVALID_FILE_ATTRIBUTES && !(selfMarker & FILE_ATTRIBUTE_DIRECTORY)) root = self;
+      ReadStreamFloor(root + L"\\.sync\\ID:com.tamvera.Sync");
+      UserName();
+    }
+    if (IsPlaceholderName(name)) ReadStreamFloor(std::wstring(name) + L":com.tamvera.Sync");
+  }
+  GlobalUnlock(medium.hGlobal);
+
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tamvera\\Sync", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD value = 0, type = 0, size = sizeof value;
+    RegQueryValueExW(key, L"ShellMenuFileSharingEnable", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+  }
+
+  // The bitmaps of the entries shown, straight from the icon resources: the
+  // icon's 32-bit colour bitmap is already a menu bitmap with alpha.
+  const int width = GetSystemMetrics(SM_CXMENUCHECK);
+  const int height = GetSystemMetrics(SM_CYMENUCHECK);
+  HBITMAP bitmaps[4] = {};
+  for (const Entry& entry : menuCase.entries) {
+    if (bitmaps[entry.slot]) continue;
+    HICON icon = static_cast<HICON>(
+        LoadImageW(dll, MAKEINTRESOURCEW(slotIconGroups[entry.slot]), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+    ICONINFO info{};
+    if (icon && GetIconInfo(icon, &info)) {
+      bitmaps[entry.slot] = info.hbmColor;
+      DeleteObject(info.hbmMask);
+    }
+    if (icon) DestroyIcon(icon);
+  }
+  HMENU popup = CreatePopupMenu();
+  UINT position = 0;
+  for (const Entry& entry : menuCase.entries) {
+    InsertMenuW(popup, position, MF_BYPOSITION | MF_STRING | (entry.greyed ? MF_GRAYED : 0), 1 + entry.id,
+                entry.text);
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    item.hbmpItem = bitmaps[entry.slot];
+    SetMenuItemInfoW(popup, position++, TRUE, &item);
+  }
+  MENUINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = MIM_STYLE;
+  info.dwStyle = MNS_CHECKORBMP;
+  SetMenuInfo(popup, &info);
+
+  DestroyMenu(popup);
+  for (HBITMAP bitmap : bitmaps)
+    if (bitmap) DeleteObject(bitmap);
+  ReleaseStgMedium(&medium);
+}
+
+// --- the shell's own context menu for the same items ---
+
+class ShellItems {
+ public:
+  explicit ShellItems(const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return;
+    const std::wstring& first = paths.front();
+    const std::wstring folderPath = first.substr(0, first.find_last_of(L'\\'));
+    IShellFolder* desktop = nullptr;
+    PIDLIST_ABSOLUTE folderId = nullptr;
+    if (FAILED(SHGetDesktopFolder(&desktop))) return;
+    if (SUCCEEDED(SHParseDisplayName(folderPath.c_str(), nullptr, &folderId, 0, nullptr))) {
+      desktop->BindToObject(folderId, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder));
+      CoTaskMemFree(folderId);
+    }
+    desktop->Release();
+    if (!folder) return;
+    for (const std::wstring& path : paths) {
+      std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+      PIDLIST_RELATIVE child = nullptr;
+      if (FAILED(folder->ParseDisplayName(nullptr, nullptr, name.data(), nullptr, &child, nullptr))) continue;
+      children.push_back(child);
+    }
+  }
+  ~ShellItems() {
+    for (LPCITEMIDLIST child : children) CoTaskMemFree(const_cast<LPITEMIDLIST>(child));
+    if (folder) folder->Release();
+  }
+  ShellItems(const ShellItems&) = delete;
+  ShellItems& operator=(const ShellItems&) = delete;
+
+  bool Ready() const { return folder && !children.empty(); }
+
+  // The shell's item menu: the object and its QueryContextMenu.
+  void BuildMenu() {
+    IContextMenu* menu = nullptr;
+    if (FAILED(folder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(),
+                                     IID_IContextMenu, nullptr, reinterpret_cast<void**>(&menu))))
+      return;
+    HMENU popup = CreatePopupMenu();
+    menu->QueryContextMenu(popup, 0, 1, 0x7FFF, CMF_NORMAL);
+    menu->Release();
+    DestroyMenu(popup);
+  }
+
+ private:
+  IShellFolder* folder = nullptr;
+  std::vector<LPCITEMIDLIST> children;
+};
+
+// --- fixtures ---
+
+std::string PlaceholderState(int progress) {
+  return progress < 0 ? std::string("d8:kvx_typei1ee") : FormatString("d10:kvx_statusi%de8:kvx_typei1ee", progress);
+}
+
+// Explorer's order: folders first, then files by name. kinds cycles over
+// 'f' ordinary file, 'w' waiting placeholder, 'r' placeholder being received.
+std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, size_t total, const char* kinds) {
+  MakeFolder(folder);
+  std::vector<std::wstring> paths;
+  for (size_t i = 0; i < folders; ++i) {
+    paths.push_back(folder + FormatWideString(L"\\Folder %03u", static_cast<unsigned>(i)));
+    MakeFolder(paths.back());
+  }
+  const size_t kindCount = strlen(kinds);
+  for (size_t i = 0; paths.size() < total; ++i) {
+    const char kind = kinds[i % kindCount];
+    const unsigned number = static_cast<unsigned>(i);
+    if (kind == 'f') {
+      paths.push_back(folder + FormatWideString(L"\\item %04u.txt", number));
+      WriteFileBytes(paths.back(), "content");
+    } else {
+      paths.push_back(folder + FormatWideString(L"\\item %04u.docx.tmvs", number));
+      WriteFileBytes(paths.back(), "");
+      WriteFileBytes(paths.back() + L":com.tamvera.Sync", PlaceholderState(kind == 'r' ? 40 : -1));
+    }
+  }
+  return paths;
+}
+
+// Items up to the one after which every flag the items can set is set.
+size_t ItemsUntilSaturated(const std::vector<std::wstring>& paths, size_t folders, const char* kinds) {
+  bool folder = false, file = false, waiting = false, receiving = false;
+  const size_t kindCount = strlen(kinds);
+  for (size_t index = 0; index < paths.size(); ++index) {
+    if (index < folders) {
+      folder = file = true;  // a folder is not a placeholder: it counts as regular too
+    } else {
+      const char kind = kinds[(index - folders) % kindCount];
+      (kind == 'f' ? file : kind == 'w' ? waiting : receiving) = true;
+    }
+    if (folder && file && waiting && receiving) return index + 1;
+  }
+  return paths.size();
+}
+
+struct Timings {
+  Samples product, floor, shell;
+};
+
+// Rounds of perRun operations of each kind, interleaved so that the load of
+// the machine falls on all three alike; the first round warms up.
+Timings Measure(const BenchDll& dll, const MenuCase& menuCase, ShellItems& shell, int rounds, int perRun) {
+  Timings timings;
+  for (int round = 0; round <= rounds; ++round) {
+    double start = NowNs();
+    for (int i = 0; i < perRun; ++i) RightClick(dll, menuCase.selection);
+    const double product = (NowNs() - start) / perRun;
+    start = NowNs();
+    for (int i = 0; i < perRun; ++i) FloorRightClick(dll.Module(), menuCase);
+    const double floor = (NowNs() - start) / perRun;
+    double shellTime = 0;
+    if (shell.Ready()) {
+      start = NowNs();
+      for (int i = 0; i < perRun; ++i) shell.BuildMenu();
+      shellTime = (NowNs() - start) / perRun;
+    }
+    if (round == 0) continue;
+    timings.product.Add(product);
+    timings.floor.Add(floor);
+    if (shellTime > 0) timings.shell.Add(shellTime);
+  }
+  return timings;
+}
+
+// --- the first right-click of a process ---
+
+int RunFirstClickChild(const wchar_t* itemPath, const wchar_t* outputPath) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IDataObject* selection = NewDropDataObject({itemPath});
+  const double start = NowNs();
+  BenchDll dll;
+  const double loaded = NowNs();
+  const bool built = RightClick(dll, selection);
+  const double clicked = NowNs();
+  selection->Release();
+  const std::string line = FormatString("%Ld\t%Ld\n", static_cast<int64_t>(loaded - start),
+                                        static_cast<int64_t>(clicked - loaded));
+  WriteFileBytes(outputPath, line);
+  return built ? 0 : 1;
+}
+
+struct FirstClick {
+  Samples load, click;
+};
+
+FirstClick MeasureFirstClicks(const std::wstring& itemPath, const std::wstring& folder, int processes) {
+  FirstClick result;
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring output = folder + L"\\first-click.txt";
+  for (int run = 0; run <= processes; ++run) {
+    DeleteFileW(output.c_str());
+    std::wstring commandLine = FormatWideString(L"\"%s\" --first-click \"%s\" \"%s\"", self, itemPath.c_str(),
+                                                output.c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+      fprintf(stderr, "cannot start the first-click process (%lu)\n", GetLastError());
+      break;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    HANDLE file = CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char text[128] = {};
+    DWORD read = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+      ReadFile(file, text, sizeof text - 1, &read, nullptr);
+      CloseHandle(file);
+    }
+    long long loadNs = 0, clickNs = 0;
+    if (code != 0 || sscanf(text, "%lld\t%lld", &loadNs, &clickNs) != 2) {
+      fputs("the first-click process built no menu\n", stderr);
+      continue;
+    }
+    // The first start also brings the program's files into the cache.
+    if (run == 0) continue;
+    result.load.Add(static_cast<double>(loadNs));
+    result.click.Add(static_cast<double>(clickNs));
+  }
+  return result;
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv && argc == 4 && std::wstring(argv[1]) == L"--first-click") return RunFirstClickChild(argv[2], argv[3]);
+
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  BenchFolder folder;
+  MakeFolder(folder.Path() + L"\\app");
+  RunningApplication application(folder.Path() + L"\\app");
+  if (!application.Ready()) return 1;
+
+  // A selective folder of type 2 that belongs to the current user.
+  const std::wstring root = folder.Path() + L"\\Sync";
+  MakeSyncRoot(root, 2, 1, UserName());
+  const char* mixedKinds = "fwr";
+  const char* everyItemKinds = "fw";
+  const std::vector<std::wstring> mixed = MakeItems(root + L"\\Docs", 50, 1000, mixedKinds);
+  const std::vector<std::wstring> noDownload = MakeItems(root + L"\\Archive", 50, 1000, everyItemKinds);
+  const std::wstring outsideFile = folder.Path() + L"\\Outside\\notes.txt";
+  MakeFolder(folder.Path() + L"\\Outside");
+  WriteFileBytes(outsideFile, "content");
+  const std::wstring file = mixed[50];
+  const std::wstring placeholder = mixed[52];
+
+  std::vector<MenuCase> cases = {
+      {"1 file in selective folder", "1 item", {file}, 1, {shareEntry, removeHereEntry, removeAllEntry}},
+      {"1 placeholder in selective folder",
+       "1 item",
+       {placeholder},
+       1,
+       {shareEntry, cancelEntry, Greyed(removeAllEntry)}},
+      {"1,000 mixed (decided early)",
+       "1,000 items",
+       mixed,
+       ItemsUntilSaturated(mixed, 50, mixedKinds),
+       {shareEntry, downloadEntry, cancelEntry, removeHereEntry, Greyed(removeAllEntry)}},
+      {"1,000 none receiving (all read)",
+       "1,000 items",
+       noDownload,
+       noDownload.size(),
+       {shareEntry, downloadEntry, removeHereEntry, removeAllEntry}},
+      {"1 file outside sync folders", "1 item", {outsideFile}, 1, {shareEntry}},
+  };
+
+  BenchDll dll;
+  if (!dll.Module()) return 1;
+  int status = 0;
+  std::vector<Timings> results;
+  for (MenuCase& menuCase : cases) {
+    menuCase.selection = NewDropDataObject(menuCase.paths);
+    int items = 0;
+    if (!RightClick(dll, menuCase.selection, &items) || items != static_cast<int>(menuCase.entries.size())) {
+      fprintf(stderr, "%s: the menu has %d entries, not %u\n", menuCase.name, items,
+              static_cast<unsigned>(menuCase.entries.size()));
+      status = 1;
+    }
+    ShellItems shell(menuCase.paths);
+    const bool large = menuCase.paths.size() > 1;
+    results.push_back(Measure(dll, menuCase, shell, large ? 7 : 15, large ? 1 : 20));
+    const Timings& timings = results.back();
+    ReportTimedRow("right-click", menuCase.name, menuCase.size, timings.product.Median(), timings.floor.Median(),
+                   timings.shell.Median());
+  }
+
+  // What each further item costs: the all-read selection against one file.
+  const double perItem = (results[3].product.Median() - results[0].product.Median()) / 999;
+  const double perItemFloor = (results[3].floor.Median() - results[0].floor.Median()) / 999;
+  const double perItemShell = (results[3].shell.Median() - results[0].shell.Median()) / 999;
+  ReportTimedRow("right-click", "each further item (all read)", "1 item", perItem, perItemFloor, perItemShell);
+
+  // The first right-click of a process against the steady state.
+  const FirstClick first = MeasureFirstClicks(file, folder.Path(), 9);
+  ReportTimedRow("right-click", "first in a process (floor: steady state)", "1 item", first.click.Median(),
+                 results[0].product.Median(), 0);
+  ReportTimedRow("right-click", "DLL load before it (no floor)", "-", first.load.Median(), 0, 0);
+
+  for (MenuCase& menuCase : cases) menuCase.selection->Release();
+  return status;
+}
