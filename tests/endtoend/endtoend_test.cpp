@@ -212,6 +212,8 @@ struct MenuRow {
   UINT chosen;                                 // the offset invoked
 };
 
+void PrintTo(const MenuRow& row, std::ostream* out) { *out << row.name; }
+
 class MenuThroughTheRegistry : public ShellClient, public ::testing::WithParamInterface<MenuRow> {};
 
 TEST_P(MenuThroughTheRegistry, ShowsTheEntriesAndDeliversTheChosenOne) {
@@ -306,6 +308,8 @@ struct IconRow {
   UINT sizes;                  // large in the low word, small in the high word
   bool progressMark;
 };
+
+void PrintTo(const IconRow& row, std::ostream* out) { *out << row.name; }
 
 class IconThroughTheShell : public ShellClient, public ::testing::WithParamInterface<IconRow> {};
 
