@@ -38,7 +38,11 @@ UniqueIcon LoadSlotIcon(HMODULE module, const std::wstring& folder, const SlotSo
   HANDLE icon = nullptr;
   if (!folder.empty()) {
     const std::wstring file = folder + L"\\" + source.fileName;
-    icon = LoadImageW(nullptr, file.c_str(), IMAGE_ICON, width, height, LR_LOADFROMFILE);
+    // The files are seldom there, and asking costs a fraction of a load
+    // that fails; one that is there is loaded as before.
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      icon = LoadImageW(nullptr, file.c_str(), IMAGE_ICON, width, height, LR_LOADFROMFILE);
   }
   if (!icon)
     icon = LoadImageW(module, MAKEINTRESOURCEW(source.iconGroup), IMAGE_ICON, width, height, LR_DEFAULTCOLOR);
