@@ -8,11 +8,13 @@
 // and their bitmaps made straight from the system) and the shell's own
 // context menu for the same items.
 #include <windows.h>
+#include <gdiplus.h>
 #include <shlobj.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,8 +41,16 @@ Entry Greyed(Entry entry) {
   entry.greyed = true;
   return entry;
 }
-// Icon groups of the slots.
+// Icon groups and icon files of the slots.
 constexpr WORD slotIconGroups[] = {110, 108, 109, 107};
+const wchar_t* const slotIconFiles[] = {L"menu_sync.ico", L"menu_remove.ico", L"menu_destroy.ico", L"menu_stop.ico"};
+
+// The floor proper, or the floor with the work the extension is bound to do
+// besides: GDI+ started for the object, the log switch read at each
+// creation and release of the factory and the object, stream sizes read
+// through a second open, and all four bitmaps made through GDI+ from the
+// icon files beside the DLL or else the resources.
+enum class Work { Floor, Required };
 
 struct MenuCase {
   const char* name;
@@ -73,7 +83,114 @@ bool RightClick(const BenchDll& dll, IDataObject* selection, int* itemCount = nu
 
 bool IsPlaceholderName(const wchar_t* path) { return lstrcmpiW(PathFindExtensionW(path), L".tmvs") == 0; }
 
-void FloorRightClick(HMODULE dll, const MenuCase& menuCase) {
+void ReadLogSwitch() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tamvera\\Sync", 0, KEY_READ | KEY_WOW64_64KEY, &key) !=
+      ERROR_SUCCESS)
+    return;
+  DWORD value = 0, type = 0, size = sizeof value;
+  RegQueryValueExW(key, L"ShellExtLog", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+}
+
+void ReadStream(const std::wstring& streamPath, Work work) {
+  if (work == Work::Floor) {
+    ReadStreamFloor(streamPath);
+    return;
+  }
+  HANDLE file = CreateFileW(streamPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  HANDLE sizing = CreateFileW(streamPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD size = 0;
+  if (sizing != INVALID_HANDLE_VALUE) {
+    size = GetFileSize(sizing, nullptr);
+    CloseHandle(sizing);
+  }
+  char buffer[512];
+  DWORD read = 0;
+  if (size > 0 && size <= sizeof buffer) ReadFile(file, buffer, size, &read, nullptr);
+  CloseHandle(file);
+}
+
+// One slot's bitmap made the bound way: the icon through GDI+ into a 32-bit
+// ARGB image, drawn scaled to the check-mark size, made into a bitmap.
+HBITMAP RequiredSlotBitmap(HMODULE dll, const std::wstring& dllFolder, size_t slot, int width, int height) {
+  const std::wstring file = dllFolder + L"\\" + slotIconFiles[slot];
+  HICON icon = nullptr;
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    icon = static_cast<HICON>(LoadImageW(nullptr, file.c_str(), IMAGE_ICON, width, height, LR_LOADFROMFILE));
+  if (!icon)
+    icon = static_cast<HICON>(
+        LoadImageW(dll, MAKEINTRESOURCEW(slotIconGroups[slot]), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+  ICONINFO info{};
+  if (!icon || !GetIconInfo(icon, &info)) return nullptr;
+  HBITMAP bitmap = nullptr;
+  {
+    Gdiplus::Bitmap* source = Gdiplus::Bitmap::FromHBITMAP(info.hbmColor, nullptr);
+    const INT sourceWidth = static_cast<INT>(source->GetWidth());
+    const INT sourceHeight = static_cast<INT>(source->GetHeight());
+    Gdiplus::Rect area(0, 0, sourceWidth, sourceHeight);
+    Gdiplus::BitmapData sourceBits{};
+    source->LockBits(&area, Gdiplus::ImageLockModeRead, source->GetPixelFormat(), &sourceBits);
+    Gdiplus::Bitmap image(sourceWidth, sourceHeight, PixelFormat32bppARGB);
+    Gdiplus::BitmapData imageBits{};
+    image.LockBits(&area, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &imageBits);
+    for (INT row = 0; row < sourceHeight; ++row)
+      memcpy(static_cast<BYTE*>(imageBits.Scan0) + row * imageBits.Stride,
+             static_cast<BYTE*>(sourceBits.Scan0) + row * sourceBits.Stride, static_cast<size_t>(sourceWidth) * 4);
+    image.UnlockBits(&imageBits);
+    source->UnlockBits(&sourceBits);
+    delete source;
+    Gdiplus::Bitmap scaled(width, height, PixelFormat32bppARGB);
+    {
+      Gdiplus::Graphics graphics(&scaled);
+      graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+      graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+      graphics.DrawImage(&image, Gdiplus::Rect(0, 0, width, height));
+    }
+    scaled.GetHBITMAP(Gdiplus::Color(0, 0, 0, 0), &bitmap);
+  }
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(icon);
+  return bitmap;
+}
+
+// The least that gives a slot's bitmap: the icon's 32-bit colour bitmap at
+// the check-mark size is already a menu bitmap with alpha.
+HBITMAP FloorSlotBitmap(HMODULE dll, size_t slot, int width, int height) {
+  HICON icon = static_cast<HICON>(
+      LoadImageW(dll, MAKEINTRESOURCEW(slotIconGroups[slot]), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+  if (!icon) return nullptr;
+  ICONINFO info{};
+  HBITMAP bitmap = nullptr;
+  if (GetIconInfo(icon, &info)) {
+    bitmap = info.hbmColor;
+    DeleteObject(info.hbmMask);
+  }
+  DestroyIcon(icon);
+  return bitmap;
+}
+
+std::wstring FolderOfModule(HMODULE module) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+void FloorRightClick(HMODULE dll, const MenuCase& menuCase, Work work = Work::Floor) {
+  ULONG_PTR gdiplusToken = 0;
+  if (work == Work::Required) {
+    // Factory and object made; GDI+ started for the object.
+    ReadLogSwitch();
+    ReadLogSwitch();
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+  }
   FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   STGMEDIUM medium{};
   if (FAILED(menuCase.selection->GetData(&format, &medium))) return;
@@ -91,10 +208,10 @@ void FloorRightClick(HMODULE dll, const MenuCase& menuCase) {
       const std::wstring self = name;
       const DWORD selfMarker = GetFileAttributesW((self + L"\\.sync\\ID").c_str());
       if (selfMarker != INVALID_FILE_ATTRIBUTES && !(selfMarker & FILE_ATTRIBUTE_DIRECTORY)) root = self;
-      ReadStreamFloor(root + L"\\.sync\\ID:com.tamvera.Sync");
+      ReadStream(root + L"\\.sync\\ID:com.tamvera.Sync", work);
       UserName();
     }
-    if (IsPlaceholderName(name)) ReadStreamFloor(std::wstring(name) + L":com.tamvera.Sync");
+    if (IsPlaceholderName(name)) ReadStream(std::wstring(name) + L":com.tamvera.Sync", work);
   }
   GlobalUnlock(medium.hGlobal);
 
@@ -110,17 +227,12 @@ void FloorRightClick(HMODULE dll, const MenuCase& menuCase) {
   const int width = GetSystemMetrics(SM_CXMENUCHECK);
   const int height = GetSystemMetrics(SM_CYMENUCHECK);
   HBITMAP bitmaps[4] = {};
-  for (const Entry& entry : menuCase.entries) {
-    if (bitmaps[entry.slot]) continue;
-    HICON icon = static_cast<HICON>(
-        LoadImageW(dll, MAKEINTRESOURCEW(slotIconGroups[entry.slot]), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
-    ICONINFO info{};
-    if (icon && GetIconInfo(icon, &info)) {
-      bitmaps[entry.slot] = info.hbmColor;
-      DeleteObject(info.hbmMask);
-    }
-    if (icon) DestroyIcon(icon);
+  if (work == Work::Required) {
+    const std::wstring folder = FolderOfModule(dll);
+    for (size_t slot = 0; slot < 4; ++slot) bitmaps[slot] = RequiredSlotBitmap(dll, folder, slot, width, height);
   }
+  for (const Entry& entry : menuCase.entries)
+    if (!bitmaps[entry.slot]) bitmaps[entry.slot] = FloorSlotBitmap(dll, entry.slot, width, height);
   HMENU popup = CreatePopupMenu();
   UINT position = 0;
   for (const Entry& entry : menuCase.entries) {
@@ -142,6 +254,12 @@ void FloorRightClick(HMODULE dll, const MenuCase& menuCase) {
   for (HBITMAP bitmap : bitmaps)
     if (bitmap) DeleteObject(bitmap);
   ReleaseStgMedium(&medium);
+  if (work == Work::Required) {
+    // Factory and object released.
+    ReadLogSwitch();
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    ReadLogSwitch();
+  }
 }
 
 // --- the shell's own context menu for the same items ---
@@ -242,8 +360,25 @@ size_t ItemsUntilSaturated(const std::vector<std::wstring>& paths, size_t folder
 }
 
 struct Timings {
-  Samples product, floor, shell;
+  Samples product, floor, required, shell;
 };
+
+// Rounds of perRun calls of each piece of work in turn, so that the load of
+// the machine falls on all alike; the first round warms up. The medians in
+// the order given.
+std::vector<double> InterleavedMedians(const std::vector<std::function<void()>>& work, int rounds, int perRun) {
+  std::vector<Samples> samples(work.size());
+  for (int round = 0; round <= rounds; ++round) {
+    for (size_t piece = 0; piece < work.size(); ++piece) {
+      const double start = NowNs();
+      for (int i = 0; i < perRun; ++i) work[piece]();
+      if (round > 0) samples[piece].Add((NowNs() - start) / perRun);
+    }
+  }
+  std::vector<double> medians;
+  for (const Samples& piece : samples) medians.push_back(piece.Median());
+  return medians;
+}
 
 // Rounds of perRun operations of each kind, interleaved so that the load of
 // the machine falls on all three alike; the first round warms up.
@@ -256,6 +391,9 @@ Timings Measure(const BenchDll& dll, const MenuCase& menuCase, ShellItems& shell
     start = NowNs();
     for (int i = 0; i < perRun; ++i) FloorRightClick(dll.Module(), menuCase);
     const double floor = (NowNs() - start) / perRun;
+    start = NowNs();
+    for (int i = 0; i < perRun; ++i) FloorRightClick(dll.Module(), menuCase, Work::Required);
+    const double required = (NowNs() - start) / perRun;
     double shellTime = 0;
     if (shell.Ready()) {
       start = NowNs();
@@ -265,6 +403,7 @@ Timings Measure(const BenchDll& dll, const MenuCase& menuCase, ShellItems& shell
     if (round == 0) continue;
     timings.product.Add(product);
     timings.floor.Add(floor);
+    timings.required.Add(required);
     if (shellTime > 0) timings.shell.Add(shellTime);
   }
   return timings;
@@ -397,13 +536,54 @@ int main() {
     const Timings& timings = results.back();
     ReportTimedRow("right-click", menuCase.name, menuCase.size, timings.product.Median(), timings.floor.Median(),
                    timings.shell.Median());
+    const std::string bound = FormatString("%s, against the bound work", menuCase.name);
+    ReportTimedRow("right-click", bound.c_str(), menuCase.size, timings.product.Median(), timings.required.Median(),
+                   0);
   }
 
   // What each further item costs: the all-read selection against one file.
   const double perItem = (results[3].product.Median() - results[0].product.Median()) / 999;
   const double perItemFloor = (results[3].floor.Median() - results[0].floor.Median()) / 999;
-  const double perItemShell = (results[3].shell.Median() - results[0].shell.Median()) / 999;
-  ReportTimedRow("right-click", "each further item (all read)", "1 item", perItem, perItemFloor, perItemShell);
+  // The shell's own menu here does not look at the items: no per-item figure.
+  ReportTimedRow("right-click", "each further item (all read)", "1 item", perItem, perItemFloor, 0);
+  const double perItemBound = (results[3].required.Median() - results[0].required.Median()) / 999;
+  ReportTimedRow("right-click", "each further item, against the bound work", "1 item", perItem, perItemBound, 0);
+
+  // The parts of the bound work beyond the floor, one by one, and what an
+  // object costs before it is asked for a menu.
+  {
+    const std::wstring dllFolder = FolderOfModule(dll.Module());
+    const int width = GetSystemMetrics(SM_CXMENUCHECK);
+    const int height = GetSystemMetrics(SM_CYMENUCHECK);
+    const std::wstring stream = placeholder + L":com.tamvera.Sync";
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    const std::vector<double> medians = InterleavedMedians(
+        {[&] {
+           for (size_t slot = 0; slot < 4; ++slot)
+             DeleteObject(RequiredSlotBitmap(dll.Module(), dllFolder, slot, width, height));
+         },
+         [&] {
+           for (size_t slot = 0; slot < 3; ++slot) DeleteObject(FloorSlotBitmap(dll.Module(), slot, width, height));
+         },
+         [&] { ReadStream(stream, Work::Required); }, [&] { ReadStream(stream, Work::Floor); },
+         [] { ReadLogSwitch(); },
+         [&] {
+           IShellExtInit* init = nullptr;
+           if (SUCCEEDED(dll.CreateObject(userMenuClass, IID_IShellExtInit, reinterpret_cast<void**>(&init))))
+             init->Release();
+         }},
+        15, 10);
+    Gdiplus::GdiplusShutdown(token);
+    ReportTimedRow("right-click", "part: four bitmaps through GDI+ (floor: the three shown)", "1 object",
+                   medians[0], medians[1], 0);
+    ReportTimedRow("right-click", "part: a record read sized by a second open", "1 stream", medians[2], medians[3],
+                   0);
+    ReportTimedRow("right-click", "part: one read of the log switch (4 per right-click)", "1 read", medians[4], 0,
+                   0);
+    ReportTimedRow("right-click", "object alone: create and Release, no menu", "1 object", medians[5], 0, 0);
+  }
 
   // The first right-click of a process against the steady state.
   const FirstClick first = MeasureFirstClicks(file, folder.Path(), 9);

@@ -271,8 +271,11 @@ void ReportTimedRow(const char* benchmark, const char* caseName, const char* siz
                     double floorNs, double shellNs) {
   // Microseconds printed as milliseconds, ratios in hundredths, both as
   // fixed point by the formatter.
-  std::string row = FormatString("TIME\t%s\t%s\t%s\t%:.3Ld\t%:.3Ld\t%:.2Ld\t", benchmark, caseName, size,
-                                 Micro(medianNs), Micro(floorNs), Hundredths(floorNs > 0 ? medianNs / floorNs : 0));
+  std::string row = FormatString("TIME\t%s\t%s\t%s\t%:.3Ld\t", benchmark, caseName, size, Micro(medianNs));
+  if (floorNs > 0)
+    row += FormatString("%:.3Ld\t%:.2Ld\t", Micro(floorNs), Hundredths(medianNs / floorNs));
+  else
+    row += "-\t-\t";
   if (shellNs > 0)
     row += FormatString("%:.3Ld\t%:.2Ld\n", Micro(shellNs), Hundredths(medianNs / shellNs));
   else
