@@ -128,8 +128,7 @@ HBITMAP RequiredSlotBitmap(HMODULE dll, const std::wstring& dllFolder, size_t sl
   ICONINFO info{};
   if (!icon || !GetIconInfo(icon, &info)) return nullptr;
   HBITMAP bitmap = nullptr;
-  {
-    Gdiplus::Bitmap* source = Gdiplus::Bitmap::FromHBITMAP(info.hbmColor, nullptr);
+  if (Gdiplus::Bitmap* source = Gdiplus::Bitmap::FromHBITMAP(info.hbmColor, nullptr)) {
     const INT sourceWidth = static_cast<INT>(source->GetWidth());
     const INT sourceHeight = static_cast<INT>(source->GetHeight());
     Gdiplus::Rect area(0, 0, sourceWidth, sourceHeight);

@@ -165,13 +165,14 @@ TEST_F(Process, IconFilesBesideTheDllReplaceSingleBitmapsAndCorruptOnesFallBack)
   }
 
   ASSERT_TRUE(CreateFolder(folder / L"icons"));
+  ASSERT_TRUE(CreateFolder(folder / L"icons\\menu_sync.ico"));
   ASSERT_TRUE(WriteBytes(folder / L"icons\\menu_remove.ico", "not an icon at all"));
   ASSERT_TRUE(WriteBytes(folder / L"icons\\menu_destroy.ico", SolidIconFile(0, 200, 0)));
   DllCopy withFiles(folder / L"icons");
   const ComPtr<IContextMenu> menu = withFiles.CreateMenu();
   const QueryResult query = QueryMenu(menu.Get(), DropDataObject({file}).Get());
   ASSERT_EQ(query.items.size(), 5u);
-  EXPECT_EQ(PixelsOf(query.items[1].bitmap), fromResources[0]);
+  EXPECT_EQ(PixelsOf(query.items[1].bitmap), fromResources[0]) << "a folder of the icon's name is no icon";
   EXPECT_EQ(PixelsOf(query.items[2].bitmap), fromResources[1]) << "a corrupt file falls back to the resource";
   const std::vector<BYTE> replaced = PixelsOf(query.items[3].bitmap);
   ASSERT_EQ(replaced.size(), fromResources[2].size());
