@@ -584,6 +584,27 @@ int main() {
     ReportTimedRow("right-click", "object alone: create and Release, no menu", "1 object", medians[5], 0, 0);
   }
 
+  // With the log on (the switch on and the application's folder there, as
+  // when the value is missing): every decision is a line written and
+  // flushed at once.
+  {
+    wchar_t appData[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
+    const std::wstring logFolder = std::wstring(appData) + L"\\Tamvera Sync";
+    const std::wstring logFile = logFolder + L"\\ShellExtCM.log";
+    const bool madeFolder = CreateDirectoryW(logFolder.c_str(), nullptr) != FALSE;
+    const bool hadLog = GetFileAttributesW(logFile.c_str()) != INVALID_FILE_ATTRIBUTES;
+    application.SwitchLog(true);
+    const std::vector<double> medians = InterleavedMedians(
+        {[&] { RightClick(dll, cases[0].selection); }, [&] { FloorRightClick(dll.Module(), cases[0]); }}, 15, 20);
+    application.SwitchLog(false);
+    RightClick(dll, cases[0].selection);  // reads the switch: the log closes
+    if (!hadLog) DeleteFileW(logFile.c_str());
+    if (madeFolder) RemoveDirectoryW(logFolder.c_str());
+    ReportTimedRow("right-click", "1 file in selective folder, log on (floor: log off)", "1 item", medians[0],
+                   medians[1], 0);
+  }
+
   // The first right-click of a process against the steady state.
   const FirstClick first = MeasureFirstClicks(file, folder.Path(), 9);
   ReportTimedRow("right-click", "first in a process (floor: steady state)", "1 item", first.click.Median(),

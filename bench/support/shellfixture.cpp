@@ -139,6 +139,11 @@ RunningApplication::RunningApplication(const std::wstring& installFolder) {
   if (machineWide) fputs("a machine-wide install location exists: the scope would not be the user's\n", stderr);
 }
 
+void RunningApplication::SwitchLog(bool on) {
+  const DWORD value = on ? 1 : 0;
+  Set(settingsKey, L"ShellExtLog", REG_DWORD, &value, sizeof value);
+}
+
 RunningApplication::~RunningApplication() {
   if (mutex) CloseHandle(mutex);
   for (auto value = saved.rbegin(); value != saved.rend(); ++value) {

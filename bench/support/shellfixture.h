@@ -51,6 +51,8 @@ class RunningApplication {
   // False when a machine-wide install location exists (the scope would not
   // be the user's) or the mutex could not be made.
   bool Ready() const { return ready; }
+  // The extension's log switch; off unless switched on here.
+  void SwitchLog(bool on);
 
  private:
   struct SavedValue {
