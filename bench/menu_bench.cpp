@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
