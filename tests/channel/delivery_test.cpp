@@ -1,165 +1,183 @@
-// Delivery threads against the stand-in application: what arrives, when the
-// application is started, and that every thread leaves the module count.
+// Finding the application, and delivery threads writing to its pipe.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "channel/bencencode.h"
-#include "channel/bencodeddict.h"
 #include "channel/commandbatch.h"
 #include "channel/delivery.h"
 #include "channel/pipeclient.h"
-#include "droplist.h"
+#include "contextmenu/menuharness.h"
 #include "fakeapp.h"
 #include "module/modulestate.h"
+#include "support/dllundertest.h"
 
 namespace {
 constexpr wchar_t userPipe[] = L"\\\\.\\pipe\\synccmd_sync";
+constexpr wchar_t servicePipe[] = L"\\\\.\\pipe\\syncsvccmd_sync";
+using Wire = std::vector<std::string>;
+const std::vector<std::wstring> pathsAB = {L"D:\\Sync\\a.txt", L"D:\\Sync\\b.txt"};
+const Wire downloadAB = {"d6:actioni3e4:path13:D:\\Sync\\a.txte", "d6:actioni3e4:lasti1e4:path13:D:\\Sync\\b.txte"};
 
-std::vector<std::string> Bytes(const std::vector<ReceivedMessage>& messages) {
-  std::vector<std::string> bytes;
+Wire Bytes(const std::vector<ReceivedMessage>& messages) {
+  Wire bytes;
   for (const auto& message : messages) bytes.push_back(message.bytes);
   return bytes;
 }
 
-bool DeliveriesEnded(DWORD milliseconds) {
-  return WaitUntil([] { return moduleObjectCount.load() == 0; }, milliseconds);
+// Waits for count messages, then a moment more in which nothing may follow.
+std::vector<ReceivedMessage> Settled(const FakeSyncApp& app, size_t count) {
+  app.WaitForMessages(count);
+  Sleep(300);
+  return app.Received();
 }
+
+struct LocationCase {
+  const char* name;
+  DWORD type;
+  size_t length;
+  bool terminated, readable;
+};
+class InstallLocation : public ::testing::TestWithParam<LocationCase> {};
+
+TEST_P(InstallLocation, IsReadOnlyAsAPlainStringShorterThan260) {
+  const LocationCase& c = GetParam();
+  std::wstring value = L"C:\\Apps\\";
+  value.resize(c.length, L'x');
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    ScopedRegistryKey key(root, uninstallKey);
+    const DWORD bytes = static_cast<DWORD>((value.size() + c.terminated) * sizeof(wchar_t));
+    ASSERT_TRUE(key.SetRaw(L"InstallLocation", c.type, value.c_str(), bytes));
+    EXPECT_EQ(ReadInstallLocation(root), c.readable ? value : L"");
+  }
+  RegDeleteTreeW(HKEY_CURRENT_USER, uninstallKey);
+  EXPECT_EQ(ReadInstallLocation(HKEY_CURRENT_USER), L"");
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, InstallLocation, ::testing::Values(
+    LocationCase{"Short", REG_SZ, 20, true, true}, LocationCase{"Of259", REG_SZ, 259, true, true},
+    LocationCase{"Of260", REG_SZ, 260, true, false}, LocationCase{"Of260WithoutNul", REG_SZ, 260, false, false},
+    LocationCase{"Of259WithoutNul", REG_SZ, 259, false, true},
+    LocationCase{"Expandable", REG_EXPAND_SZ, 20, true, false}, LocationCase{"Binary", REG_BINARY, 20, true, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct PipeCase {
+  InstallScope scope;
+  bool userRunning, serviceRunning;
+  const wchar_t* expected;
+};
+class PipeSelection : public ::testing::TestWithParam<PipeCase> {};
+
+TEST_P(PipeSelection, FollowsTheScopeAndPrefersTheUserApplication) {
+  const PipeCase& c = GetParam();
+  HANDLE user = c.userRunning ? CreateMutexW(nullptr, FALSE, L"Local\\pipesynccmd_sync") : nullptr;
+  HANDLE service = c.serviceRunning ? CreateMutexW(nullptr, FALSE, L"Global\\pipesynccmd_sync") : nullptr;
+  EXPECT_EQ(SelectCommandPipe(c.scope), c.expected);
+  for (HANDLE mutex : {user, service})
+    if (mutex) CloseHandle(mutex);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scopes, PipeSelection, ::testing::Values(
+    PipeCase{InstallScope::Undecided, true, true, userPipe},
+    PipeCase{InstallScope::Undecided, false, true, servicePipe}, PipeCase{InstallScope::Undecided, false, false, L""},
+    PipeCase{InstallScope::User, true, true, userPipe}, PipeCase{InstallScope::User, false, true, L""},
+    PipeCase{InstallScope::Service, true, false, L""}, PipeCase{InstallScope::Service, true, true, servicePipe}));
 
 class Delivery : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(moduleObjectCount.load(), 0); }
   void TearDown() override {
-    EXPECT_TRUE(DeliveriesEnded(30000));
+    EXPECT_TRUE(WaitUntil([] { return moduleObjectCount.load() == 0; }, 30000)) << "a delivery thread stayed";
     installScope = savedScope;
   }
-
   InstallScope savedScope = installScope.load();
 };
 
-struct WireCase {
-  const char* name;
-  CommandAction action;
-  std::vector<std::wstring> paths;
-  std::vector<std::string> wire;
-};
-
-class DeliveredMessages : public Delivery, public ::testing::WithParamInterface<WireCase> {};
-
-TEST_P(DeliveredMessages, ArriveByteForByteInOrderOverOneConnection) {
-  const WireCase& c = GetParam();
+TEST_F(Delivery, TheExamplesArriveByteForByteOneMessageEachInOrderOverOneConnection) {
   FakeSyncApp app;
   ASSERT_TRUE(app.WaitReady());
-  DeliverCommands(userPipe, MakeCommandBatch(c.action, c.paths));
-  ASSERT_GE(app.WaitForMessages(c.wire.size()).size(), c.wire.size());
-  Sleep(300);  // nothing more may follow
-  const auto received = app.Received();
-  EXPECT_EQ(Bytes(received), c.wire);
-  for (const auto& message : received) EXPECT_EQ(message.connection, received.front().connection);
+  DeliverCommands(userPipe, MakeCommandBatch(CommandAction::Download, pathsAB));
+  DeliverCommands(userPipe, MakeCommandBatch(CommandAction::Share, {L"D:\\a.txt", L"C:\\\u65E5\u672C"}));
+  auto received = Settled(app, 3);  // the app serves connections at once: order them
+  std::stable_sort(received.begin(), received.end(), [](auto& a, auto& b) { return a.connection < b.connection; });
+  Wire expected = downloadAB;
+  expected.push_back("d6:actioni7e5:filesl8:D:\\a.txt9:C:\\\xE6\x97\xA5\xE6\x9C\xAC" "e4:lasti1ee");
+  EXPECT_EQ(Bytes(received), expected);
+  ASSERT_EQ(received.size(), 3u);
+  EXPECT_EQ(received[0].connection, received[1].connection);
+  EXPECT_NE(received[1].connection, received[2].connection);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, DeliveredMessages,
-    ::testing::Values(
-        WireCase{"Download",
-                 CommandAction::Download,
-                 {L"D:\\Sync\\a.txt", L"D:\\Sync\\b.txt"},
-                 {"d6:actioni3e4:path13:D:\\Sync\\a.txte", "d6:actioni3e4:lasti1e4:path13:D:\\Sync\\b.txte"}},
-        WireCase{"Share",
-                 CommandAction::Share,
-                 {L"D:\\Sync\\a.txt", L"D:\\Sync\\b.txt", L"C:\\\u65E5\u672C"},
-                 {"d6:actioni7e5:filesl13:D:\\Sync\\a.txt13:D:\\Sync\\b.txt9:C:\\\xE6\x97\xA5\xE6\x9C\xAC"
-                  "e4:lasti1ee"}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Delivery, StartsTheUserApplicationFromItsInstallLocationAndDeliversOnceItRuns) {
+TEST(DeliveryThroughTheDll, StartsTheUserApplicationAndKeepsTheDllLoadedUntilTheThreadEnds) {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, uninstallKey);
   TempFolder install;
   ASSERT_TRUE(CopyFileW(FakeSyncAppPath().c_str(), (install / L"Tamvera Sync.exe").c_str(), FALSE));
-  ScopedRegistryKey key(HKEY_CURRENT_USER, uninstallKey);
-  ASSERT_TRUE(key.SetString(L"InstallLocation", install.Path()));
+  InstallLocationKey location(HKEY_CURRENT_USER, install.Path());
   StartedApplication started;
-  ASSERT_FALSE(IsMutexPresent(L"Local\\pipesynccmd_sync"));
-
-  installScope = InstallScope::User;
-  DropList drop({L"D:\\Sync\\a.txt", L"D:\\Sync\\b.txt"});
-  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, drop.Get(), drop.Count()), S_OK);
-  EXPECT_EQ(moduleObjectCount.load(), 1) << "the thread counts from before it starts";
-
+  DllUnderTest dll;
+  ComPtr<IContextMenu> menu;
+  ASSERT_EQ(dll.CreateObject(TestClassId(0), IID_PPV_ARGS(&menu)), S_OK);
+  QueryMenu(menu.Get(), DropDataObject(pathsAB).Get());
+  CMINVOKECOMMANDINFO invoke{};
+  invoke.cbSize = sizeof invoke;
+  invoke.lpVerb = MAKEINTRESOURCEA(2);  // "Sync to this device"
+  EXPECT_EQ(menu->InvokeCommand(&invoke), S_OK);
+  menu.Reset();
+  EXPECT_EQ(dll.CanUnloadNow(), S_FALSE) << "the delivery thread is still starting the application";
   std::vector<ReceivedMessage> received;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        received = ParseRecordFile(ReadBytes(install / L"received.txt"));
-        return received.size() >= 2;
-      },
-      30000));
-  EXPECT_EQ(Bytes(received), (std::vector<std::string>{"d6:actioni3e4:path13:D:\\Sync\\a.txte",
-                                                        "d6:actioni3e4:lasti1e4:path13:D:\\Sync\\b.txte"}));
-  EXPECT_TRUE(DeliveriesEnded(10000));
+  const auto recorded = [&] { return (received = ParseRecordFile(ReadBytes(install / L"received.txt"))).size() >= 2; };
+  EXPECT_TRUE(WaitUntil(recorded, 30000));
+  EXPECT_TRUE(WaitUntil([&] { return dll.CanUnloadNow() == S_OK; }, 10000));
+  EXPECT_EQ(Bytes(received), downloadAB);
 }
 
-TEST_F(Delivery, WithoutAnInstallLocationNothingIsStarted) {
-  RegDeleteTreeW(HKEY_CURRENT_USER, uninstallKey);
-  DeliverCommands(L"", MakeCommandBatch(CommandAction::Download, {L"D:\\a"}));
-  EXPECT_FALSE(IsMutexPresent(L"Local\\pipesynccmd_sync"));
-}
-
-TEST_F(Delivery, ServiceScopeWithoutTheServiceSendsNothing) {
-  FakeSyncApp userApp;
-  ASSERT_TRUE(userApp.WaitReady());
-  installScope = InstallScope::Service;
-  DropList drop({L"D:\\Sync\\a.txt"});
-  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, drop.Get(), drop.Count()), S_OK);
-  EXPECT_EQ(moduleObjectCount.load(), 0) << "no delivery thread";
-  Sleep(500);
-  EXPECT_TRUE(userApp.Received().empty());
-}
-
-TEST_F(Delivery, ItemsWhosePathsCannotBeReadAreLeftOutAndLastStaysOnTheFinalMessage) {
+TEST_F(Delivery, BuildCommandBatchFollowsTheScopeAndLeavesOutUnreadableItems) {
   FakeSyncApp app;
   ASSERT_TRUE(app.WaitReady());
+  const std::string list = DropListBytes(pathsAB);
+  HGLOBAL drop = GlobalAlloc(GMEM_FIXED, list.size());
+  list.copy(static_cast<char*>(drop), list.size());
+  installScope = InstallScope::Service;  // the service does not run: nothing is sent
+  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, static_cast<HDROP>(drop), 2), S_OK);
+  EXPECT_EQ(moduleObjectCount.load(), 0) << "no delivery thread";
   installScope = InstallScope::Undecided;
-  DropList drop({L"D:\\Sync\\a.txt", L"D:\\Sync\\b.txt"});
   // Indexes past the end of the drop list read as no path at all.
-  EXPECT_EQ(BuildCommandBatch(CommandAction::RemoveFromAllDevices, drop.Get(), drop.Count() + 2), S_OK);
-  ASSERT_GE(app.WaitForMessages(2).size(), 2u);
-  Sleep(300);
-  EXPECT_EQ(Bytes(app.Received()), (std::vector<std::string>{"d6:actioni6e4:path13:D:\\Sync\\a.txte",
-                                                              "d6:actioni6e4:lasti1e4:path13:D:\\Sync\\b.txte"}));
+  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, static_cast<HDROP>(drop), 4), S_OK);
+  EXPECT_EQ(Bytes(Settled(app, 2)), downloadAB);
+  GlobalFree(drop);
 }
 
 TEST_F(Delivery, FiftyAtOnceAllArriveWholeEachOnItsOwnConnection) {
   FakeSyncApp app;
   ASSERT_TRUE(app.WaitReady());
-  constexpr int batches = 50;
-  constexpr int perBatch = 3;
-  std::map<std::string, int> expected;
-  for (int b = 0; b < batches; ++b) {
+  constexpr size_t batches = 50, perBatch = 3;
+  std::map<std::string, size_t> batchOf;
+  for (size_t b = 0; b < batches; ++b) {
     std::vector<std::wstring> paths;
-    for (int i = 0; i < perBatch; ++i)
-      paths.push_back(L"D:\\Sync\\batch" + std::to_wstring(b) + L"\\" + std::wstring(200 + i, L'x'));
+    for (size_t i = 0; i < perBatch; ++i)
+      paths.push_back(L"D:\\b" + std::to_wstring(b) + L"\\" + std::wstring(200 + i, L'x'));
     CommandBatch batch = MakeCommandBatch(CommandAction::Download, paths);
-    for (const auto& message : batch) expected[std::string(BencEncode(*message).View())] = b;
+    for (const auto& message : batch) batchOf[std::string(BencEncode(*message).View())] = b;
     StartDelivery(userPipe, std::move(batch));
   }
   const auto received = app.WaitForMessages(batches * perBatch, 60000);
-  ASSERT_EQ(received.size(), static_cast<size_t>(batches * perBatch));
-  std::map<unsigned, std::vector<std::string>> byConnection;
+  ASSERT_EQ(received.size(), batches * perBatch);
+  std::map<unsigned, Wire> byConnection;
   for (const auto& message : received) {
-    ASSERT_EQ(expected.count(message.bytes), 1u) << "torn or unknown message";
+    ASSERT_EQ(batchOf.count(message.bytes), 1u) << "torn or unknown message";
     byConnection[message.connection].push_back(message.bytes);
   }
-  ASSERT_EQ(byConnection.size(), static_cast<size_t>(batches));
+  ASSERT_EQ(byConnection.size(), batches);
   for (const auto& [connection, messages] : byConnection) {
-    ASSERT_EQ(messages.size(), static_cast<size_t>(perBatch));
-    const int batch = expected[messages.front()];
-    for (const auto& bytes : messages) EXPECT_EQ(expected[bytes], batch) << "batches mixed on a connection";
+    ASSERT_EQ(messages.size(), perBatch);
+    for (const auto& bytes : messages) EXPECT_EQ(batchOf[bytes], batchOf[messages[0]]) << "batches mixed";
     EXPECT_NE(messages.back().find("4:lasti1e"), std::string::npos) << "out of order";
   }
-  EXPECT_TRUE(DeliveriesEnded(10000));
 }
 
 TEST_F(Delivery, WaitsForABusyPipeRatherThanDropTheCommand) {
@@ -167,25 +185,10 @@ TEST_F(Delivery, WaitsForABusyPipeRatherThanDropTheCommand) {
   ASSERT_TRUE(app.WaitReady());
   HANDLE holder = CreateFileW(userPipe, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  HANDLE second = CreateFileW(userPipe, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  EXPECT_EQ(second, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_BUSY));
-  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
-
-  StartDelivery(userPipe, MakeCommandBatch(CommandAction::RemoveFromAllDevices, {L"D:\\Sync\\a.txt"}));
+  StartDelivery(userPipe, MakeCommandBatch(CommandAction::RemoveFromAllDevices, {L"D:\\a"}));
   Sleep(1000);
   EXPECT_EQ(moduleObjectCount.load(), 1) << "still waiting for the pipe";
   CloseHandle(holder);
-  const auto received = app.WaitForMessages(1, 10000);
-  EXPECT_EQ(Bytes(received), std::vector<std::string>{"d6:actioni6e4:lasti1e4:path13:D:\\Sync\\a.txte"});
+  EXPECT_EQ(Bytes(app.WaitForMessages(1, 10000)), Wire{"d6:actioni6e4:lasti1e4:path4:D:\\ae"});
 }
-
-TEST_F(Delivery, AnApplicationThatStopsReadingDoesNotHoldTheThreadForGood) {
-  FakeSyncApp app(L"--never-read");
-  ASSERT_TRUE(app.WaitReady());
-  std::vector<std::wstring> paths(400, L"D:\\Sync\\" + std::wstring(1000, L'y'));
-  StartDelivery(userPipe, MakeCommandBatch(CommandAction::Share, paths));
-  EXPECT_TRUE(DeliveriesEnded(25000));
-}
-
 }  // namespace

@@ -14,12 +14,9 @@ std::vector<ReceivedMessage> ParseRecordFile(const std::string& text) {
     if (lineEnd == std::string::npos) break;
     unsigned connection = 0;
     unsigned long long length = 0;
-    if (std::sscanf(text.substr(position, lineEnd - position).c_str(), "message %u %llu", &connection, &length) !=
-        2)
-      break;
     const size_t dataStart = lineEnd + 1;
-    if (length > text.size() - dataStart || dataStart + length >= text.size() ||
-        text[dataStart + length] != '\n')
+    if (std::sscanf(text.substr(position, lineEnd - position).c_str(), "message %u %llu", &connection, &length) != 2 ||
+        length >= text.size() - dataStart || text[dataStart + length] != '\n')
       break;
     messages.push_back({connection, text.substr(dataStart, length)});
     position = dataStart + length + 1;
@@ -71,11 +68,6 @@ std::vector<ReceivedMessage> FakeSyncApp::Received() const {
 
 std::vector<ReceivedMessage> FakeSyncApp::WaitForMessages(size_t count, DWORD milliseconds) const {
   std::vector<ReceivedMessage> messages;
-  WaitUntil(
-      [&] {
-        messages = Received();
-        return messages.size() >= count;
-      },
-      milliseconds);
+  WaitUntil([&] { return (messages = Received()).size() >= count; }, milliseconds);
   return messages;
 }

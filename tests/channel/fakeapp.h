@@ -15,28 +15,22 @@ struct ReceivedMessage {
 
 // The entries of a fakesyncapp record file; a torn entry ends the list.
 std::vector<ReceivedMessage> ParseRecordFile(const std::string& text);
-
 std::wstring FakeSyncAppPath();
-
-// Ends every process whose executable has this file name (the application
-// that the extension started itself, which the test does not hold).
+// Ends every process with this executable file name.
 void KillProcessesNamed(const wchar_t* fileName);
 
 inline constexpr wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";
 
-// Ends the application that the extension started, which is not the test's
-// child, when the scope ends.
+// Ends, with the scope, the application that the extension started (not the test's child).
 struct StartedApplication {
   ~StartedApplication() { KillProcessesNamed(L"Tamvera Sync.exe"); }
 };
 
-// fakesyncapp started by the test, recording into a folder of its own; killed
-// when the object goes.
+// fakesyncapp started by the test, recording into a folder of its own; killed with the object.
 class FakeSyncApp {
  public:
   explicit FakeSyncApp(const std::wstring& arguments = {});
-  // The presence mutex exists, so the pipe can be opened, and it is this
-  // process that serves it.
+  // The presence mutex exists and it is this process that serves the pipe.
   bool WaitReady(DWORD milliseconds = 20000);
   std::vector<ReceivedMessage> Received() const;
   // Waits until at least count messages are recorded; returns what is there.
