@@ -1,25 +1,25 @@
-// The extension log in this process: switch values, line layout, the
-// application's folder, rotation, and several processes sharing one log.
-// This process reads its switch from the machine root (registryRoot); the
-// per-user switch is held off, so DLL hosts of other tests stay quiet.
+// The extension log in this process: line layout, rotation, and several
+// processes sharing one log. This process reads its switch from
+// the machine root; the per-user switch is held off, so DLL hosts of other
+// tests stay quiet.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "log/extensionlog.h"
 #include "log/logtestsupport.h"
 #include "module/modulestate.h"
 #include "support/childprocess.h"
-#include "support/dllundertest.h"
 #include "support/testfiles.h"
 
 namespace {
-
 constexpr uint64_t rotationSize = 104857600;
 using Messages = std::vector<std::wstring>;
 
@@ -27,14 +27,6 @@ using Messages = std::vector<std::wstring>;
 uint64_t LineBytes(const std::wstring& message) {
   return (23 + 2 + OwnSourceTag().size() + 2 + message.size() + 2) * sizeof(wchar_t);
 }
-
-uint64_t FileSize(const std::wstring& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 class ExtensionLogTest : public ::testing::Test {
  protected:
@@ -44,105 +36,49 @@ class ExtensionLogTest : public ::testing::Test {
     logSwitch.Remove();
   }
   void TearDown() override { DestroyExtensionLog(); }
-
   Messages Logged(const std::wstring& path) const { return MessagesOf(ReadLogLines(path), OwnSourceTag()); }
 
-  LogSwitch userSwitch{HKEY_CURRENT_USER};
-  LogSwitch logSwitch{HKEY_LOCAL_MACHINE};
+  LogSwitch userSwitch{HKEY_CURRENT_USER}, logSwitch{HKEY_LOCAL_MACHINE};
   LogFolder folder;
 };
 
-struct SwitchCase {
-  const char* name;
-  DWORD type;  // REG_NONE: no value at all
-  std::vector<BYTE> data;
-  bool on;
-};
-
-class SwitchValues : public ExtensionLogTest, public ::testing::WithParamInterface<SwitchCase> {};
-
-TEST_P(SwitchValues, OnlyADwordZeroTurnsTheLogOff) {
-  if (GetParam().type != REG_NONE) logSwitch.Set(GetParam().type, GetParam().data);
+// The switch values: extensionlog_dll_test.cpp, through the DLL.
+TEST_F(ExtensionLogTest, LinesCarryLocalTimeSourceTagAndMessageInUtf16WithoutMark) {
   LogMessage(L"before the log exists");
-  CreateExtensionLog();
-  EXPECT_EQ(RefreshLogSwitch(), GetParam().on);
-  LogMessage(L"probe %d", 7);
-  DestroyExtensionLog();
-  if (GetParam().on) {
-    EXPECT_EQ(Logged(folder.LogPath()), (Messages{L"=== start ===", L"probe 7", L"==== end ===="}));
-  } else {
-    EXPECT_FALSE(Exists(folder.LogPath())) << "an off log creates no file";
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, SwitchValues,
-    ::testing::Values(SwitchCase{"Missing", REG_NONE, {}, true},
-                      SwitchCase{"DwordZero", REG_DWORD, {0, 0, 0, 0}, false},
-                      SwitchCase{"DwordOne", REG_DWORD, {1, 0, 0, 0}, true},
-                      SwitchCase{"StringZero", REG_SZ, {'0', 0, 0, 0}, true},
-                      SwitchCase{"ShortDword", REG_DWORD, {0, 0}, true},
-                      SwitchCase{"QwordZero", REG_QWORD, std::vector<BYTE>(8, 0), true},
-                      SwitchCase{"LargeBinary", REG_BINARY, std::vector<BYTE>(70000, 0), true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ExtensionLogTest, LinesCarryLocalTimeHostAndProcessInUtf16WithoutMark) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   CreateExtensionLog();
-  LogMessage(L"Drawing circle with %d status for %s", 55, L"caf\u00e9.txt");
+  LogMessage(L"probe %d for %s", 7, L"caf\u00e9.txt");
   DestroyExtensionLog();
-
+  EXPECT_EQ(Logged(folder.LogPath()), (Messages{L"=== start ===", L"probe 7 for caf\u00e9.txt", L"==== end ===="}));
   EXPECT_EQ(ReadBytes(folder.LogPath()).substr(0, 2), std::string("2\0", 2)) << "no byte-order mark";
-  const std::vector<LogLine> lines = ReadLogLines(folder.LogPath());
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1].message, L"Drawing circle with 55 status for caf\u00e9.txt");
   wchar_t today[16];
   swprintf(today, 16, L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
-  for (const LogLine& line : lines) {
+  for (const LogLine& line : ReadLogLines(folder.LogPath())) {
     ASSERT_TRUE(line.wellFormed) << Utf8(line.text);
-    EXPECT_EQ(line.tag, OwnSourceTag());
     EXPECT_EQ(line.timestamp.substr(0, 10), today) << "local date (unless run at midnight)";
     EXPECT_EQ(line.timestamp.substr(19), L".000");
   }
 }
 
-TEST_F(ExtensionLogTest, NeverCreatesTheApplicationFolderAndRetriesTheOpen) {
-  ASSERT_TRUE(RemoveDirectoryW(folder.Folder().c_str()));
-  CreateExtensionLog();
-  EXPECT_FALSE(RefreshLogSwitch());
-  LogMessage(L"lost");
-  EXPECT_FALSE(Exists(folder.Folder()));
-
-  ASSERT_TRUE(CreateDirectoryW(folder.Folder().c_str(), nullptr));
-  EXPECT_TRUE(RefreshLogSwitch());
-  LogMessage(L"kept");
-  EXPECT_EQ(Logged(folder.LogPath()), (Messages{L"=== start ===", L"kept"}));
-}
-
 class Rotation : public ExtensionLogTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(Rotation, FollowsTheFirstLineBeyondTheLimit) {
-  const bool oldGenerationPresent = GetParam();
-  if (oldGenerationPresent) {
-    ASSERT_TRUE(WriteBytes(folder.OldPath(), "previous generation"));
-  }
+  const bool oldPresent = GetParam();
+  if (oldPresent) { ASSERT_TRUE(WriteBytes(folder.OldPath(), "previous generation")); }
   // Sparse, so that the start banner fills it to exactly the limit.
   ASSERT_TRUE(WriteBytes(folder.LogPath(), {}));
   HANDLE file = CreateFileW(folder.LogPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  LARGE_INTEGER end;
-  end.QuadPart = static_cast<LONGLONG>(rotationSize - LineBytes(L"=== start ==="));
+  LARGE_INTEGER end{.QuadPart = static_cast<LONGLONG>(rotationSize - LineBytes(L"=== start ==="))};
   ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
   CloseHandle(file);
-
   CreateExtensionLog();
-  EXPECT_EQ(FileSize(folder.LogPath()), rotationSize) << "a file of exactly the limit stays";
+  EXPECT_EQ(std::filesystem::file_size(folder.LogPath()), rotationSize) << "a file of exactly the limit stays";
   LogMessage(L"over the limit");
   EXPECT_EQ(Logged(folder.LogPath()), Messages{L"=== start ==="});
-  if (oldGenerationPresent) {
-    EXPECT_EQ(ReadBytes(folder.OldPath()), "previous generation") << "the old generation is never replaced";
+  if (oldPresent) {
+    EXPECT_EQ(ReadBytes(folder.OldPath()), "previous generation") << "the current log was deleted instead";
   } else {
-    EXPECT_EQ(FileSize(folder.OldPath()), rotationSize + LineBytes(L"over the limit") + LineBytes(L"==== end ===="));
     EXPECT_EQ(MessagesOf(ReadLogLines(folder.OldPath(), rotationSize), OwnSourceTag()),
               (Messages{L"over the limit", L"==== end ===="}));
   }
@@ -150,65 +86,56 @@ TEST_P(Rotation, FollowsTheFirstLineBeyondTheLimit) {
 
 INSTANTIATE_TEST_SUITE_P(OldGeneration, Rotation, ::testing::Bool());
 
-TEST_F(ExtensionLogTest, GoesOnInTheNewFileWhenAnotherProcessRotated) {
-  CreateExtensionLog();
-  LogMessage(L"before");
-  ASSERT_TRUE(MoveFileExW(folder.LogPath().c_str(), folder.OldPath().c_str(), 0));
-  const std::wstring foreign = L"2026-01-01 00:00:00.000 (other.exe:1) === start ===\r\n";
-  ASSERT_TRUE(WriteBytes(folder.LogPath(),
-                         std::string(reinterpret_cast<const char*>(foreign.data()), foreign.size() * 2)));
+constexpr wchar_t startEventVariable[] = L"SYNCSHELL_LOG_WRITER_START";
+constexpr int writers = 2, threads = 3, linesPerThread = 60;
+const std::wstring padding = std::wstring(150, L'x') + L"\u00e9";  // shows torn or mixed lines
 
-  LogMessage(L"after");
-  EXPECT_EQ(Logged(folder.OldPath()), (Messages{L"=== start ===", L"before"}));
-  EXPECT_EQ(MessagesOf(ReadLogLines(folder.LogPath()), L"other.exe:1"), Messages{L"=== start ==="});
-  EXPECT_EQ(Logged(folder.LogPath()), (Messages{L"=== start ===", L"after"}));
+// One of the host processes sharing the log, started by the test below.
+TEST(LogWriter, WritesNumberedLinesFromSeveralThreadsOnTheSignal) {
+  wchar_t eventName[64] = {};
+  if (!GetEnvironmentVariableW(startEventVariable, eventName, 64)) GTEST_SKIP() << "runs as a child only";
+  registryRoot = HKEY_LOCAL_MACHINE;
+  CreateExtensionLog();
+  HANDLE start = OpenEventW(SYNCHRONIZE, FALSE, eventName);
+  ASSERT_EQ(WaitForSingleObject(start, 60000), WAIT_OBJECT_0);
+  std::vector<std::thread> pool;
+  for (int thread = 0; thread < threads; ++thread)
+    pool.emplace_back([thread] {
+      for (int line = 0; line < linesPerThread; ++line)
+        LogMessage(L"thread %d line %d %s", thread, line, padding.c_str());
+    });
+  for (std::thread& worker : pool) worker.join();
+  DestroyExtensionLog();
 }
 
 TEST_F(ExtensionLogTest, ProcessesAndThreadsWritingAtOnceLoseAndTearNoLine) {
-  constexpr int writers = 2, threads = 3, linesPerThread = 60;
-  const std::string eventName = "LogWriterStart" + std::to_string(GetCurrentProcessId());
-  HANDLE start = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  const std::wstring eventName = L"LogWriterStart" + std::to_wstring(GetCurrentProcessId());
+  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+  wchar_t program[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, program, MAX_PATH);
+  SetEnvironmentVariableW(startEventVariable, eventName.c_str());
   std::vector<std::unique_ptr<ChildProcess>> children;
-  for (int writer = 0; writer < writers; ++writer) {
-    children.push_back(std::make_unique<ChildProcess>(L"\"" + ProgramDirectory() + L"\\logwriter.exe\" " +
-                                                      std::to_wstring(writer) + L" " + std::to_wstring(threads) +
-                                                      L" " + std::to_wstring(linesPerThread) + L" " + Wide(eventName)));
-  }
-  // Hosts of other tests may have lines in the log as well.
-  auto writerLines = [&] {
-    std::vector<LogLine> lines = ReadLogLines(folder.LogPath());
-    std::erase_if(lines, [](const LogLine& line) { return line.tag.find(L"logwriter.exe:") != 0; });
-    return lines;
+  for (int writer = 0; writer < writers; ++writer)
+    children.push_back(std::make_unique<ChildProcess>(L"\"" + std::wstring(program) + L"\" --gtest_filter=LogWriter.*"));
+  SetEnvironmentVariableW(startEventVariable, nullptr);
+  // Lines of the writers by their source tag; hosts of other tests may log as well.
+  const auto byWriter = [&] {
+    std::map<std::wstring, std::map<std::wstring, int>> seen;
+    for (const LogLine& line : ReadLogLines(folder.LogPath()))
+      if (!line.wellFormed || (line.tag.starts_with(L"log_tests.exe:") && line.tag != OwnSourceTag()))
+        ++seen[line.tag][line.message];
+    return seen;
   };
-  auto banners = [&](const wchar_t* banner) {
-    int count = 0;
-    for (const LogLine& line : writerLines()) count += line.message == banner;
-    return count;
-  };
-  ASSERT_TRUE(WaitUntil([&] { return banners(L"=== start ===") == writers; }, 60000)) << "all writers opened the log";
+  ASSERT_TRUE(WaitUntil([&] { return byWriter().size() == writers; }, 60000)) << "every writer opened the log";
   SetEvent(start);
   for (auto& child : children) EXPECT_EQ(child->Wait(300000), 0u);
   CloseHandle(start);
-
-  const std::wstring padding = std::wstring(150, L'x') + L"\u00e9";
-  std::map<std::wstring, int> seen;
-  for (const LogLine& line : ReadLogLines(folder.LogPath())) {
-    ASSERT_TRUE(line.wellFormed) << "torn line: " << Utf8(line.text);
-  }
-  for (const LogLine& line : writerLines()) {
-    if (line.message.find(L"writer ") == 0) ++seen[line.message];
-  }
-  for (int writer = 0; writer < writers; ++writer) {
-    for (int thread = 0; thread < threads; ++thread) {
-      for (int number = 0; number < linesPerThread; ++number) {
-        const std::wstring message = L"writer " + std::to_wstring(writer) + L" thread " + std::to_wstring(thread) +
-                                     L" line " + std::to_wstring(number) + L" " + padding;
-        EXPECT_EQ(seen[message], 1) << writer << " " << thread << " " << number;
-      }
-    }
-  }
-  EXPECT_EQ(seen.size(), static_cast<size_t>(writers * threads * linesPerThread));
-  EXPECT_EQ(banners(L"==== end ===="), writers);
+  std::map<std::wstring, int> expected{{L"=== start ===", 1}, {L"==== end ====", 1}};
+  for (int thread = 0; thread < threads; ++thread)
+    for (int number = 0; number < linesPerThread; ++number)
+      expected[L"thread " + std::to_wstring(thread) + L" line " + std::to_wstring(number) + L" " + padding] = 1;
+  const auto seen = byWriter();
+  EXPECT_EQ(seen.size(), static_cast<size_t>(writers)) << "a torn line";
+  for (const auto& [tag, messages] : seen) EXPECT_TRUE(messages == expected) << Utf8(tag);
 }
-
 }  // namespace

@@ -2,14 +2,9 @@
 
 #include <shlobj.h>
 
-#include <cstring>
 #include <regex>
 
-namespace {
 constexpr wchar_t switchKey[] = L"Software\\Tamvera\\Sync";
-// The switch's key first, then its parent.
-const wchar_t* const switchKeys[] = {switchKey, L"Software\\Tamvera"};
-}
 
 LogFolder::LogFolder() {
   wchar_t appData[MAX_PATH] = {};
@@ -30,36 +25,16 @@ void LogFolder::RemoveLogFiles() const {
 }
 
 LogSwitch::LogSwitch(HKEY root) : root(root) {
-  for (size_t index = 0; index < 2; ++index) {
-    HKEY key = nullptr;
-    keyExisted[index] = RegOpenKeyExW(root, switchKeys[index], 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
-  }
   std::vector<BYTE> data(100000);
   DWORD size = static_cast<DWORD>(data.size());
   if (RegGetValueW(root, switchKey, L"ShellExtLog", RRF_RT_ANY | RRF_NOEXPAND, &previousType, data.data(), &size) ==
-      ERROR_SUCCESS) {
-    data.resize(size);
-    previous = std::move(data);
-  }
+      ERROR_SUCCESS)
+    previous.emplace(data.begin(), data.begin() + size);
 }
 
 LogSwitch::~LogSwitch() {
-  if (previous) {
-    Set(previousType, *previous);
-    return;
-  }
-  Remove();
-  // Only keys this test made and nobody has filled since.
-  for (size_t index = 0; index < 2; ++index) {
-    HKEY key = nullptr;
-    if (keyExisted[index] || RegOpenKeyExW(root, switchKeys[index], 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
-    DWORD subKeys = 1, values = 1;
-    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr, nullptr,
-                     nullptr, nullptr);
-    RegCloseKey(key);
-    if (subKeys == 0 && values == 0) RegDeleteKeyW(root, switchKeys[index]);
-  }
+  if (previous) Set(previousType, *previous);
+  else Remove();
 }
 
 void LogSwitch::Set(DWORD type, const std::vector<BYTE>& data) const {
@@ -97,9 +72,8 @@ std::vector<LogLine> ReadLogLines(const std::wstring& path, uint64_t from) {
 
 std::vector<std::wstring> MessagesOf(const std::vector<LogLine>& lines, const std::wstring& tag) {
   std::vector<std::wstring> messages;
-  for (const LogLine& line : lines) {
+  for (const LogLine& line : lines)
     if (line.tag == tag) messages.push_back(line.message);
-  }
   return messages;
 }
 

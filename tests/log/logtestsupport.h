@@ -1,6 +1,4 @@
 #pragma once
-// What the log tests share: the application's folder in the roaming
-// application data, the log switch, and the log's lines.
 #include <windows.h>
 
 #include <cstdint>
@@ -44,7 +42,6 @@ class LogSwitch {
 
  private:
   HKEY root;
-  bool keyExisted[2] = {};
   DWORD previousType = REG_NONE;
   std::optional<std::vector<BYTE>> previous;
 };
@@ -58,6 +55,5 @@ struct LogLine {
 // The lines of a UTF-16LE log file from a byte offset on.
 std::vector<LogLine> ReadLogLines(const std::wstring& path, uint64_t from = 0);
 std::vector<std::wstring> MessagesOf(const std::vector<LogLine>& lines, const std::wstring& tag);
-
 // "<this program's file name>:<process id>"
 std::wstring OwnSourceTag();
