@@ -1,7 +1,9 @@
-#include "iconhandler/logcapture.h"
-
+// Stands in for the extension log in the in-process tests; keeps the lines.
 #include <cstdarg>
 #include <cwchar>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "log/extensionlog.h"
 
@@ -9,11 +11,7 @@ namespace {
 std::vector<std::wstring> loggedLines;
 }
 
-std::vector<std::wstring> TakeLoggedLines() {
-  std::vector<std::wstring> lines;
-  lines.swap(loggedLines);
-  return lines;
-}
+std::vector<std::wstring> TakeLoggedLines() { return std::exchange(loggedLines, {}); }
 
 void CreateExtensionLog() {}
 void DestroyExtensionLog() {}

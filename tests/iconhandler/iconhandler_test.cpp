@@ -1,0 +1,197 @@
+// In process: washing the file-type image out, the status mark, the
+// conversions between images and icons, and the process-wide image cache.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "contextmenu/icontoargb.h"
+#include "iconhandler/argbicon.h"
+#include "iconhandler/iconimagecache.h"
+#include "iconhandler/iconpixels.h"
+#include "iconhandler/overlaymath.h"
+#include "iconhandler/shellfileicon.h"
+#include "iconhandler/statusoverlay.h"
+#include "support/testfiles.h"
+
+// From logcapture.cpp: the lines logged since the last call.
+std::vector<std::wstring> TakeLoggedLines();
+
+namespace {
+
+GdiplusSession gdiplus;
+
+TEST(Fade, MovesColourTowardWhiteTruncatedAndLeavesAlpha) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (const auto& [channel, amount, expected] : {std::tuple<int, float, int>{0, 0.75f, 191}, {128, 0.75f, 223},
+                                                  {255, 0.75f, 255}, {4, 0.75f, 192}, {100, 0.0f, 100},
+                                                  {100, 3.0f, 255}, {100, -2.0f, 100}, {100, nan, 100}})
+    EXPECT_EQ(FadeChannel(channel, ClampFadeAmount(amount)), expected) << channel << " by " << amount;
+  // Two bottom-up rows of one pixel and four bytes of padding; alpha stays.
+  std::vector<uint8_t> rows = {0, 128, 255, 0, 0xAA, 0xAA, 0xAA, 0xAA, 10, 20, 30, 200, 0xAA, 0xAA, 0xAA, 0xAA};
+  FadePixelRows(rows.data() + 8, -8, 1, 2, placeholderFadeAmount);
+  EXPECT_EQ(rows, (std::vector<uint8_t>{191, 223, 255, 0, 0xAA, 0xAA, 0xAA, 0xAA, 193, 196, 198, 200, 0xAA, 0xAA,
+                                        0xAA, 0xAA}));
+  // Through GDI+: a transparent pixel stays transparent.
+  Gdiplus::Bitmap image(2, 1, PixelFormat32bppARGB);
+  image.SetPixel(1, 0, Gdiplus::Color(0x808000FF));
+  FadeTowardWhite(&image, placeholderFadeAmount);
+  EXPECT_EQ(ReadImagePixels(image).argb, (std::vector<uint32_t>{0x00BFBFBF, 0x80DFBFFF}));
+}
+
+TEST(StatusMark, GeometryOfTheWorkedSizes) {
+  const auto fields = [](const StatusMarkGeometry& g) {
+    return std::tuple(g.ringLeft, g.ringSide, g.ringPen, g.discLeft, g.discSide, g.arcPen);
+  };
+  for (const auto& [side, want] : {std::pair{256u, StatusMarkGeometry{53, 143, 16, 35, 179, 24}},
+                                   {32u, {6, 17, 2, 4, 22, 3}}, {16u, {3, 8, 1, 2, 11, 1.5f}}})
+    EXPECT_EQ(fields(ComputeStatusMarkGeometry(side, side)), fields(want)) << side;
+}
+
+Pixels Overlay(int32_t progress, UINT side = 256) {
+  auto overlay = CreateStatusOverlay(side, side, PixelFormat32bppARGB, progress);
+  return overlay ? ReadImagePixels(*overlay) : Pixels{};
+}
+
+// At 256 pixels the ring's square lies at 53 with side 143; the probes sit
+// on the ring at its top, right, bottom and left. The pens are in the table
+// above.
+TEST(StatusMark, ArcRunsClockwiseFromTheTopOverTheProgress) {
+  TakeLoggedLines();
+  for (const auto& [progress, top, right, bottom, left] :
+       {std::tuple{0, false, false, false, false}, {25, true, false, false, false}, {50, true, true, false, false},
+        {75, true, true, true, false}, {100, true, true, true, true}}) {
+    const Pixels mark = Overlay(progress);
+    EXPECT_EQ(mark.At(124, 53) == statusArcColor, top) << progress;
+    EXPECT_EQ(mark.At(196, 124) == statusArcColor, right) << progress;
+    EXPECT_EQ(mark.At(124, 196) == statusArcColor, bottom) << progress;
+    EXPECT_EQ(mark.At(53, 124), left ? statusArcColor : statusRingColor) << progress;
+    EXPECT_EQ(mark.At(124, 124), statusDiscColor);
+    EXPECT_EQ(mark.At(10, 10), 0u);
+    EXPECT_EQ(TakeLoggedLines(), std::vector{L"Drawing circle with " + std::to_wstring(progress) + L" status"});
+  }
+  // Starting 2 degrees left of the top, only its flat start passes the middle.
+  EXPECT_EQ(Overlay(50).Count(statusArcColor, 0, 118), 0u);
+  TakeLoggedLines();
+  for (UINT side : {256u, 16u}) EXPECT_EQ(Overlay(-1, side).Count(0), size_t{side} * side) << "nothing drawn";
+  EXPECT_TRUE(TakeLoggedLines().empty());
+}
+
+TEST(StatusMark, IsBlendedOverACopyAndLeavesBothImagesAlone) {
+  Gdiplus::Bitmap faded(256, 256, PixelFormat32bppARGB);
+  Gdiplus::Graphics(&faded).Clear(Gdiplus::Color(0xFFC0D0E0));
+  auto overlay = CreateStatusOverlay(256, 256, PixelFormat32bppARGB, 50);
+  const Pixels overlayBefore = ReadImagePixels(*overlay);
+  const Pixels composed = ReadIconPixels(ComposeStatusIcon(&faded, overlay.get()).get());
+  ASSERT_EQ(composed.width, 256);
+  EXPECT_EQ(composed.At(10, 10), 0xFFC0D0E0u);
+  EXPECT_GT(composed.At(124, 124) & 0xFF, 0xE0u) << "the translucent disc lightens what lies under it";
+  EXPECT_EQ(ReadImagePixels(faded).Count(0xFFC0D0E0), 256u * 256u);
+  EXPECT_EQ(ReadImagePixels(*overlay).argb, overlayBefore.argb);
+  EXPECT_FALSE(ComposeStatusIcon(nullptr, overlay.get()));
+}
+
+TEST(ArgbIcons, KeepSizeAndAlphaBothWays) {
+  for (const auto& [width, height] : {std::pair{16, 16}, {37, 5}}) {
+    // Every pixel differs; alpha runs through transparent, partial and opaque.
+    Gdiplus::Bitmap image(width, height, PixelFormat32bppARGB);
+    std::vector<uint32_t> pattern;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        pattern.push_back(uint32_t{(x + y) % 3 == 0 ? 0u : (x + y) % 3 == 1 ? 0x80u : 0xFFu} << 24 |
+                          uint32_t(x * 16) << 16 | uint32_t(y * 16) << 8 | 0x40);
+        image.SetPixel(x, y, Gdiplus::Color(pattern.back()));
+      }
+    }
+    UniqueIcon icon = ArgbImageToIcon(&image);
+    const Pixels pixels = ReadIconPixels(icon.get());
+    EXPECT_EQ(std::pair(pixels.width, pixels.height), std::pair(width, height));
+    EXPECT_EQ(pixels.argb, pattern);
+    auto back = IconToArgbImage(icon.get());
+    ASSERT_TRUE(back && back->GetPixelFormat() == PixelFormat32bppARGB);
+    EXPECT_EQ(ReadImagePixels(*back).argb, pattern);
+  }
+  Gdiplus::Bitmap rgb(20, 12, PixelFormat24bppRGB);
+  const Pixels white = ReadIconPixels(ArgbImageToIcon(&rgb).get());
+  EXPECT_EQ(std::pair(white.width, white.height), std::pair(20, 12));
+  EXPECT_EQ(white.Count(0xFFFFFFFF), 240u) << "another format gives a white icon";
+  EXPECT_FALSE(ArgbImageToIcon(nullptr) || IconToArgbImage(nullptr));
+}
+
+using Keys = std::vector<std::wstring>;
+
+Keys CacheKeys() {
+  SectionLock lock(iconImageCacheLock);
+  return iconImageCache.Keys();
+}
+
+// An icon object held and released through its interface, as Explorer does.
+struct IconObject {
+  explicit IconObject(const std::wstring& path) {
+    auto* object = new ShellFileIcon();
+    object->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract));
+    object->Load(path.c_str(), STGM_READ);
+  }
+  ~IconObject() { extract->Release(); }
+  std::pair<UniqueIcon, UniqueIcon> Extract(UINT sizes, bool wantLarge = true) {
+    HICON large = nullptr, small = nullptr;
+    EXPECT_EQ(extract->Extract(nullptr, 0, wantLarge ? &large : nullptr, &small, sizes), S_OK);
+    return {UniqueIcon(large), UniqueIcon(small)};
+  }
+  IExtractIconW* extract = nullptr;
+};
+
+std::wstring Placeholder(const TempFolder& folder, const wchar_t* name, const char* state) {
+  const std::wstring path = folder / name;
+  EXPECT_TRUE(WriteBytes(path, "") && (!*state || WriteBytes(path + L":com.tamvera.Sync", state)));
+  return path;
+}
+
+// 57 % shows as 55 %; equal sizes give the small icon and its duplicate; each
+// overlay entry is drawn once.
+TEST(IconCache, KeysFollowTheNameTheProgressAndTheSizeClasses) {
+  const struct {
+    const wchar_t* name;
+    const char* state;
+    UINT sizes;  // large in the low word, small in the high word
+    Keys keys;
+  } rows[] = {
+      {L"report.docx.tmvs", "d10:kvx_statusi57ee", MAKELONG(48, 16), {L".docxL", L".docxS", L"55L", L"55S"}},
+      {L"report.docx.tmvs", "d10:kvx_statusi57ee", MAKELONG(32, 32), {L".docxS", L"55S"}},
+      {L"README.tmvs", "d10:kvx_statusi100ee", MAKELONG(0, 16), {L".L", L".S", L"100L", L"100S"}},
+      {L"REPORT.DOCX.TMVS", "d10:kvx_statusi5ee", MAKELONG(0, 16), {L".DOCXL", L".DOCXS", L"5L", L"5S"}},
+      {L"Photos.tmvs", "d8:kvx_typei2ee", MAKELONG(0, 16), {L".kvx2fldrL", L".kvx2fldrS", L"0L", L"0S"}}};
+  for (const auto& row : rows) {
+    TempFolder folder;
+    IconObject object(Placeholder(folder, row.name, row.state));
+    TakeLoggedLines();
+    const auto [large, small] = object.Extract(row.sizes);
+    EXPECT_EQ(CacheKeys(), row.keys);
+    EXPECT_EQ(TakeLoggedLines().size(), row.keys.size() / 2);
+    const bool equal = LOWORD(row.sizes) == HIWORD(row.sizes);
+    const Pixels largePixels = ReadIconPixels(large.get()), smallPixels = ReadIconPixels(small.get());
+    EXPECT_EQ(largePixels.width, equal ? GetSystemMetrics(SM_CXSMICON) : 256) << "the large class is the jumbo icon";
+    EXPECT_EQ(smallPixels.width, GetSystemMetrics(SM_CXSMICON));
+    EXPECT_TRUE(!equal || (large.get() != small.get() && largePixels.argb == smallPixels.argb));
+  }
+}
+
+TEST(IconCache, OverlappingObjectsShareImagesAndAnyReleaseEmptiesTheCache) {
+  TempFolder folder;
+  const std::wstring path = Placeholder(folder, L"report.docx.tmvs", "d10:kvx_statusi57ee");
+  auto first = std::make_unique<IconObject>(path);
+  first->Extract(MAKELONG(0, 16), false);
+  TakeLoggedLines();
+  std::make_unique<IconObject>(path)->Extract(MAKELONG(0, 16), false);
+  EXPECT_TRUE(TakeLoggedLines().empty()) << "the 55 % mark comes from the cache";
+  EXPECT_TRUE(CacheKeys().empty());
+  first->Extract(MAKELONG(0, 16), false);
+  EXPECT_EQ(TakeLoggedLines().size(), 1u) << "drawn again after the cache was emptied";
+  first.reset();
+  EXPECT_TRUE(CacheKeys().empty());
+}
+
+}  // namespace
