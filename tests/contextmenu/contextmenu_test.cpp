@@ -1,11 +1,7 @@
-// The context menu as Explorer drives it, through the built DLL: which
-// entries a selection gets, what each one sends, and what the menu logs.
-#include <windows.h>
-#include <shlobj.h>
-
+// The context menu as Explorer drives it through the built DLL: the entries a
+// selection gets, their texts, ids, states and bitmaps, and what the menu logs.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -16,362 +12,205 @@
 
 namespace {
 
-const wchar_t* const entryTexts[] = {nullptr, L"Share with Tamvera Sync", L"Sync to this device", L"Cancel receiving",
-                                     L"Remove from this device", L"Remove from all devices"};
-const wchar_t* const entryLogLines[] = {nullptr,
-                                        L"Added menu item - share with sync",
-                                        L"Added menu item - download",
-                                        L"Added menu item - cancel downloading",
-                                        L"Added menu item - remove from this",
-                                        L"Added menu item - remove from all"};
+using Paths = std::vector<std::wstring>;
+const std::wstring texts[] = {L"", L"Share with Tamvera Sync", L"Sync to this device", L"Cancel receiving",
+                              L"Remove from this device", L"Remove from all devices"};
+const std::wstring logged[] = {L"", L"share with sync", L"download", L"cancel downloading", L"remove from this",
+                               L"remove from all"};
 const wchar_t* const outside = L"Selective Sync: inSyncFolder(0) isSelectiveFolder(0) isOwner(1)";
-constexpr HRESULT claimedOffsets = MAKE_HRESULT(SEVERITY_SUCCESS, 0, 6);
+constexpr HRESULT shown = MAKE_HRESULT(SEVERITY_SUCCESS, 0, 6);
 
 class ContextMenu : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { EnsureLogFolder(); }
-  void TearDown() override {
-    WaitUntil([&] { return dll.CanUnloadNow() == S_OK; }, 40000);
-  }
-
+  void TearDown() override { WaitUntil([&] { return dll.CanUnloadNow() == S_OK; }, 40000); }
   ComPtr<IContextMenu> NewMenu() const {
     ComPtr<IContextMenu> menu;
     EXPECT_EQ(dll.CreateObject(TestClassId(0), IID_PPV_ARGS(&menu)), S_OK);
     return menu;
   }
   // The log lines of the last menu request since the test began.
-  std::vector<std::wstring> LoggedSinceStart() const {
-    std::vector<std::wstring> lines = LogMessagesOfThisProcess();
-    lines.erase(lines.begin(), lines.begin() + std::min(logMark, lines.size()));
-    for (size_t i = lines.size(); i-- > 0;)
-      if (lines[i] == L"Called context menu") return {lines.begin() + i, lines.end()};
-    return lines;
+  std::vector<std::wstring> LastRequestLog() const {
+    const std::vector<std::wstring> lines = LogMessagesOfThisProcess();
+    size_t from = std::min(logMark, lines.size());
+    for (size_t i = from; i < lines.size(); ++i) from = lines[i] == L"Called context menu" ? i : from;
+    return {lines.begin() + from, lines.end()};
   }
 
   TempFolder folder;
-  // A per-user installation: the menu shows even while the application is not running.
+  // Per user: the menu shows while the application is not running.
   InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
   DllUnderTest dll;
   size_t logMark = LogMessagesOfThisProcess().size();
 };
 
-// base\Sync, a synchronised folder; returns its path.
-std::wstring SyncRoot(const std::wstring& base, int type = 2, int mode = 1,
-                      std::optional<std::wstring> owner = std::nullopt, bool noRemoveFromAll = false) {
-  const std::wstring root = base + L"\\Sync";
-  MakeSyncRoot(root, FolderRecord(type, mode, owner.value_or(CurrentUser()), noRemoveFromAll));
-  return root;
+// base\Sync, a synchronised folder, and the items the rows put into it.
+std::wstring Root(const std::wstring& base, int type = 2, int mode = 1, std::optional<std::wstring> owner = {},
+                  bool noRemoveFromAll = false) {
+  MakeSyncRoot(base + L"\\Sync", FolderRecord(type, mode, owner.value_or(CurrentUser()), noRemoveFromAll));
+  return base + L"\\Sync";
 }
-
-std::wstring File(const std::wstring& path) {
-  WriteBytes(path, "content");
-  return path;
-}
-
+std::wstring File(const std::wstring& path) { return WriteBytes(path, "content"), path; }
+std::wstring Folder(const std::wstring& path) { return CreateFolder(path), path; }
+std::wstring Placeholder(const std::wstring& path, const char* state) { return MakePlaceholder(path, state), path; }
 std::wstring SwappedCase(std::wstring text) {
   for (wchar_t& c : text) c = iswupper(c) ? towlower(c) : towupper(c);
   return text;
 }
-
-// A folder whose path is exactly 259 characters and, beside it, a name that
-// starts with that path but does not exist.
+// A folder of exactly 259 characters and, beside it, a name that starts with its path.
 std::wstring BeyondMaxPath(const std::wstring& root) {
   std::wstring folder = root + L"\\";
-  folder.append(259 - folder.size(), L'd');
-  CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+  CreateDirectoryW((L"\\\\?\\" + folder.append(259 - folder.size(), L'd')).c_str(), nullptr);
   return folder + std::wstring(40, L'x');
 }
 
 struct MenuCase {
   const char* name;
-  std::function<std::vector<std::wstring>(const std::wstring& base)> selection;
-  std::vector<std::pair<UINT, bool>> entries;  // offset, greyed
-  const wchar_t* gateLine = nullptr;
-  DWORD sharingType = REG_NONE;
+  std::function<Paths(const std::wstring& base)> selection;
+  const char* entries;                // offsets in order, "-" marks a greyed one
+  const wchar_t* gateLine = nullptr;  // logged after the entries
+  DWORD sharing = REG_NONE;           // the share switch, stored as 0
+};
+
+const char* const at40 = "d10:kvx_statusi40ee";
+const MenuCase rows[] = {
+    {"FileOutsideSyncFolders", [](auto& b) { return Paths{File(b + L"\\a.txt")}; }, "1", outside},
+    {"RootNotInsideAnother", [](auto& b) { return Paths{Root(b)}; }, "1", outside},
+    {"ModeZero", [](auto& b) { return Paths{File(Root(b, 2, 0) + L"\\a.txt")}; }, "1",
+     L"Selective Sync: inSyncFolder(1) isSelectiveFolder(0) isOwner(1)"},
+    {"OwnerDiffersInCaseOnly", [](auto& b) { return Paths{File(Root(b, 2, 1, SwappedCase(CurrentUser())) + L"\\a")}; },
+     "1", L"Selective Sync: inSyncFolder(1) isSelectiveFolder(1) isOwner(0)"},
+    {"EmptyOwner", [](auto& b) { return Paths{File(Root(b, 2, 1, L"") + L"\\a.txt")}; }, "1 4 5"},
+    {"OrdinaryFileTypeTwo", [](auto& b) { return Paths{File(Root(b) + L"\\a.txt")}; }, "1 4 5"},
+    {"PlaceholderAt40", [](auto& b) { return Paths{Placeholder(Root(b) + L"\\x.docx.tmvs", at40)}; }, "1 3 5-"},
+    {"CapitalPlaceholderExtension", [](auto& b) { return Paths{Placeholder(Root(b) + L"\\X.DOCX.TMVS", at40)}; },
+     "1 3 5-"},
+    {"PlaceholderWithoutProgressTypeTwo",
+     [](auto& b) { return Paths{Placeholder(Root(b) + L"\\x.tmvs", "d8:kvx_typei1ee")}; }, "1 2 5"},
+    {"PlaceholderWithoutProgressTypeOne", [](auto& b) { return Paths{Placeholder(Root(b, 1) + L"\\x.tmvs", "de")}; },
+     "1 2 5-"},
+    {"Folder", [](auto& b) { return Paths{Folder(Root(b) + L"\\Docs")}; }, "1 2 4 5"},
+    {"RootInsideAnotherUsesItsOwnRecord",
+     [](auto& b) {
+       MakeSyncRoot(Root(b, 2, 0) + L"\\In", FolderRecord(2, 1, CurrentUser()));
+       return Paths{b + L"\\Sync\\In"};
+     },
+     "1 2 4 5"},
+    {"RemoveFromAllDevicesDisabled", [](auto& b) { return Paths{File(Root(b, 2, 1, {}, true) + L"\\a")}; }, "1 4"},
+    {"MixedSelection",
+     [](auto& b) {
+       const std::wstring r = Root(b);
+       return Paths{File(r + L"\\a.txt"), Placeholder(r + L"\\w.tmvs", "de"), Placeholder(r + L"\\r.tmvs", at40),
+                    Folder(r + L"\\Docs")};
+     },
+     "1 2 3 4 5-"},
+    {"SharingSwitchedOffByDword", [](auto& b) { return Paths{File(Root(b) + L"\\a")}; }, "4 5", nullptr, REG_DWORD},
+    {"SharingSwitchStoredAsString", [](auto& b) { return Paths{File(Root(b) + L"\\a")}; }, "1 4 5", nullptr, REG_SZ},
+    {"NothingAtAll", [](auto& b) { return Paths{File(b + L"\\a.txt")}; }, "", outside, REG_DWORD},
+    {"UnreadableFirstItem", [](auto& b) { return Paths{b + L"\\gone.txt", File(Root(b) + L"\\a.txt")}; }, "1", outside},
+    // Wine counts an empty list as one nameless item; either way nothing is scanned.
+    {"ZeroItems", [](auto&) { return Paths{}; }, "1", outside},
+    {"PathLongerThanMaxPathIsNotCutShort", [](auto& b) { return Paths{BeyondMaxPath(Root(b))}; }, "1", outside},
 };
 
 class MenuRows : public ContextMenu, public ::testing::WithParamInterface<MenuCase> {};
 
-TEST_P(MenuRows, InsertsTheEntriesWithTextsIdsStatesBitmapsAndLogLines) {
-  const MenuCase& param = GetParam();
+TEST_P(MenuRows, InsertTheEntriesWithTextsIdsStatesBitmapsAndLogLines) {
+  const MenuCase& row = GetParam();
   std::optional<ScopedRegistryKey> settings;
-  if (param.sharingType != REG_NONE) {
-    settings.emplace(HKEY_CURRENT_USER, L"Software\\Tamvera\\Sync");
-    if (param.sharingType == REG_DWORD) settings->SetDword(L"ShellMenuFileSharingEnable", 0);
-    else settings->SetString(L"ShellMenuFileSharingEnable", L"0");
-  }
-  const ComPtr<IContextMenu> menu = NewMenu();
-  const QueryResult query = QueryMenu(menu.Get(), DropDataObject(param.selection(folder.Path())).Get());
-  EXPECT_EQ(query.result, claimedOffsets);
-
-  ASSERT_EQ(query.items.size(), param.entries.size() + 2);
-  EXPECT_EQ(query.items.front().text, L"before");
-  EXPECT_EQ(query.items.back().text, L"after");
-  std::vector<std::wstring> expectedLog = {L"Called context menu"};
-  if (param.sharingType == REG_DWORD) expectedLog.push_back(L"File sharing is disabled");
-  for (size_t i = 0; i < param.entries.size(); ++i) {
-    const auto [offset, greyed] = param.entries[i];
-    const MenuItem& item = query.items[i + 1];
-    EXPECT_EQ(item.text, entryTexts[offset]);
-    EXPECT_EQ(item.id, firstId + offset);
-    EXPECT_EQ(item.greyed, greyed) << offset;
+  if (row.sharing != REG_NONE) settings.emplace(HKEY_CURRENT_USER, L"Software\\Tamvera\\Sync");
+  if (row.sharing == REG_DWORD) settings->SetDword(L"ShellMenuFileSharingEnable", 0);
+  if (row.sharing == REG_SZ) settings->SetString(L"ShellMenuFileSharingEnable", L"0");
+  ComPtr<IContextMenu> menu = NewMenu();
+  const QueryResult query = QueryMenu(menu.Get(), DropDataObject(row.selection(folder.Path())).Get());
+  EXPECT_EQ(query.result, shown);
+  ASSERT_GE(query.items.size(), 2u);
+  EXPECT_EQ(query.items.front().text + query.items.back().text, L"beforeafter") << "inserted at indexMenu";
+  std::string entries;
+  std::vector<std::wstring> log = {L"Called context menu"};
+  if (row.sharing == REG_DWORD) log.push_back(L"File sharing is disabled");
+  for (size_t i = 1; i + 1 < query.items.size(); ++i) {
+    const MenuItem& item = query.items[i];
+    const UINT offset = item.id - firstId <= 5 ? item.id - firstId : 0;
+    entries += (i > 1 ? " " : "") + std::to_string(offset) + (item.greyed ? "-" : "");
+    EXPECT_EQ(item.text, texts[offset]);
     BITMAP bitmap{};
-    ASSERT_EQ(GetObjectW(item.bitmap, sizeof bitmap, &bitmap), static_cast<int>(sizeof bitmap)) << offset;
-    EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXMENUCHECK));
-    EXPECT_EQ(bitmap.bmHeight, GetSystemMetrics(SM_CYMENUCHECK));
-    expectedLog.push_back(entryLogLines[offset]);
+    EXPECT_TRUE(GetObjectW(item.bitmap, sizeof bitmap, &bitmap) && bitmap.bmWidth == GetSystemMetrics(SM_CXMENUCHECK) &&
+                bitmap.bmHeight == GetSystemMetrics(SM_CYMENUCHECK))
+        << "a bitmap of the check-mark size for " << offset;
+    log.push_back(L"Added menu item - " + logged[offset]);
   }
-  if (!param.entries.empty()) {
-    EXPECT_EQ(query.style, static_cast<DWORD>(MNS_NOTIFYBYPOS | MNS_CHECKORBMP)) << "the host's style stays";
+  EXPECT_EQ(entries, row.entries);
+  if (*row.entries) {
+    EXPECT_EQ(query.style, DWORD{MNS_NOTIFYBYPOS | MNS_CHECKORBMP}) << "the host's style stays";
   }
-  if (param.gateLine) expectedLog.push_back(param.gateLine);
-  expectedLog.push_back(L"End of menu handler");
-  EXPECT_EQ(LoggedSinceStart(), expectedLog);
+  if (row.gateLine) log.push_back(row.gateLine);
+  log.push_back(L"End of menu handler");
+  EXPECT_EQ(LastRequestLog(), log);
+  menu.Reset();
+  for (const MenuItem& item : query.items) EXPECT_EQ(GetObjectType(item.bitmap), 0u) << "bitmap outlived the menu";
 }
 
-using Paths = std::vector<std::wstring>;
-
-INSTANTIATE_TEST_SUITE_P(
-    Selections, MenuRows,
-    ::testing::Values(
-        MenuCase{"FileOutsideSyncFolders", [](auto& b) { return Paths{File(b + L"\\a.txt")}; }, {{1, false}}, outside},
-        MenuCase{"RootNotInsideAnother", [](auto& b) { return Paths{SyncRoot(b)}; }, {{1, false}}, outside},
-        MenuCase{"ModeZero",
-                 [](auto& b) { return Paths{File(SyncRoot(b, 2, 0) + L"\\a.txt")}; },
-                 {{1, false}},
-                 L"Selective Sync: inSyncFolder(1) isSelectiveFolder(0) isOwner(1)"},
-        MenuCase{"OwnerDiffersInCaseOnly",
-                 [](auto& b) { return Paths{File(SyncRoot(b, 2, 1, SwappedCase(CurrentUser())) + L"\\a.txt")}; },
-                 {{1, false}},
-                 L"Selective Sync: inSyncFolder(1) isSelectiveFolder(1) isOwner(0)"},
-        MenuCase{"EmptyOwner",
-                 [](auto& b) { return Paths{File(SyncRoot(b, 2, 1, L"") + L"\\a.txt")}; },
-                 {{1, false}, {4, false}, {5, false}}},
-        MenuCase{"OrdinaryFileTypeTwo",
-                 [](auto& b) { return Paths{File(SyncRoot(b) + L"\\a.txt")}; },
-                 {{1, false}, {4, false}, {5, false}}},
-        MenuCase{"PlaceholderAt40",
-                 [](auto& b) {
-                   MakePlaceholder(SyncRoot(b) + L"\\x.docx.tmvs", "d10:kvx_statusi40ee");
-                   return Paths{b + L"\\Sync\\x.docx.tmvs"};
-                 },
-                 {{1, false}, {3, false}, {5, true}}},
-        MenuCase{"CapitalPlaceholderExtension",
-                 [](auto& b) {
-                   MakePlaceholder(SyncRoot(b) + L"\\X.DOCX.TMVS", "d10:kvx_statusi40ee");
-                   return Paths{b + L"\\Sync\\X.DOCX.TMVS"};
-                 },
-                 {{1, false}, {3, false}, {5, true}}},
-        MenuCase{"PlaceholderWithoutProgressTypeTwo",
-                 [](auto& b) {
-                   MakePlaceholder(SyncRoot(b) + L"\\x.docx.tmvs", "d8:kvx_typei1ee");
-                   return Paths{b + L"\\Sync\\x.docx.tmvs"};
-                 },
-                 {{1, false}, {2, false}, {5, false}}},
-        MenuCase{"PlaceholderWithoutProgressTypeOne",
-                 [](auto& b) {
-                   MakePlaceholder(SyncRoot(b, 1) + L"\\x.docx.tmvs", "de");
-                   return Paths{b + L"\\Sync\\x.docx.tmvs"};
-                 },
-                 {{1, false}, {2, false}, {5, true}}},
-        MenuCase{"Folder",
-                 [](auto& b) {
-                   CreateFolder(SyncRoot(b) + L"\\Docs");
-                   return Paths{b + L"\\Sync\\Docs"};
-                 },
-                 {{1, false}, {2, false}, {4, false}, {5, false}}},
-        MenuCase{"RootInsideAnotherUsesItsOwnRecord",
-                 [](auto& b) {
-                   MakeSyncRoot(SyncRoot(b, 2, 0) + L"\\Inner", FolderRecord(2, 1, CurrentUser()));
-                   return Paths{b + L"\\Sync\\Inner"};
-                 },
-                 {{1, false}, {2, false}, {4, false}, {5, false}}},
-        MenuCase{"RemoveFromAllDevicesDisabled",
-                 [](auto& b) { return Paths{File(SyncRoot(b, 2, 1, std::nullopt, true) + L"\\a.txt")}; },
-                 {{1, false}, {4, false}}},
-        MenuCase{"MixedSelection",
-                 [](auto& b) {
-                   const std::wstring root = SyncRoot(b);
-                   MakePlaceholder(root + L"\\w.tmvs", "de");
-                   MakePlaceholder(root + L"\\r.tmvs", "d10:kvx_statusi55ee");
-                   CreateFolder(root + L"\\Docs");
-                   return Paths{File(root + L"\\a.txt"), root + L"\\w.tmvs", root + L"\\r.tmvs", root + L"\\Docs"};
-                 },
-                 {{1, false}, {2, false}, {3, false}, {4, false}, {5, true}}},
-        MenuCase{"SharingSwitchedOffByDword",
-                 [](auto& b) { return Paths{File(SyncRoot(b) + L"\\a.txt")}; },
-                 {{4, false}, {5, false}},
-                 nullptr,
-                 REG_DWORD},
-        MenuCase{"SharingSwitchStoredAsString",
-                 [](auto& b) { return Paths{File(SyncRoot(b) + L"\\a.txt")}; },
-                 {{1, false}, {4, false}, {5, false}},
-                 nullptr,
-                 REG_SZ},
-        MenuCase{"NothingAtAll", [](auto& b) { return Paths{File(b + L"\\a.txt")}; }, {}, outside, REG_DWORD},
-        MenuCase{"UnreadableFirstItem",
-                 [](auto& b) { return Paths{b + L"\\gone.txt", File(SyncRoot(b) + L"\\a.txt")}; },
-                 {{1, false}},
-                 outside},
-        // Wine counts an empty list as one nameless item; either way nothing is scanned.
-        MenuCase{"ZeroItems", [](auto&) { return Paths{}; }, {{1, false}}, outside},
-        MenuCase{"TenThousandItems",
-                 [](auto& b) { return Paths(10000, File(SyncRoot(b) + L"\\a.txt")); },
-                 {{1, false}, {4, false}, {5, false}}},
-        MenuCase{"PathOf32000Characters",
-                 [](auto& b) { return Paths{SyncRoot(b) + L"\\" + std::wstring(32000, L'y')}; },
-                 {{1, false}},
-                 outside},
-        MenuCase{"PathLongerThanMaxPathIsNotCutShort",
-                 [](auto& b) { return Paths{BeyondMaxPath(SyncRoot(b))}; },
-                 {{1, false}},
-                 outside}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Selections, MenuRows, ::testing::ValuesIn(rows),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ContextMenu, DeclinesWithoutTouchingTheMenu) {
-  const std::wstring file = File(folder / L"a.txt");
-  struct Decline {
-    ComPtr<IDataObject> selection;
-    UINT flags;
-    std::vector<std::wstring> log;
-  };
-  const std::vector<Decline> declines = {
-      {DropDataObject({file}), CMF_VERBSONLY, {L"Called context menu", L"Skip shortcut target"}},
+  const std::wstring path = File(folder / L"a.txt");
+  const std::tuple<ComPtr<IDataObject>, UINT, std::vector<std::wstring>> declines[] = {
+      {DropDataObject({path}), CMF_VERBSONLY, {L"Called context menu", L"Skip shortcut target"}},
       {nullptr, CMF_NORMAL, {L"Called context menu"}},
       {EmptyDataObject(), CMF_NORMAL, {L"Called context menu", L"Context menu: GetData failed (80040064); mh : 0"}},
       // A list without its end would be read past its memory.
-      {RawDropDataObject(DropListBytes({file}).substr(0, 30)), CMF_NORMAL,
+      {RawDropDataObject(DropListBytes({path}).substr(0, 30)), CMF_NORMAL,
        {L"Called context menu", L"Context menu: GetData failed (8007000d); mh : 0"}},
   };
-  for (const Decline& decline : declines) {
+  for (const auto& [selection, flags, log] : declines) {
     const ComPtr<IContextMenu> menu = NewMenu();
-    ComPtr<IShellExtInit> init;
-    ASSERT_EQ(menu.As(&init), S_OK);
-    // A selection held from before is dropped by a later Initialize.
-    EXPECT_EQ(init->Initialize(nullptr, DropDataObject({file}).Get(), nullptr), S_OK);
-    const QueryResult query = QueryMenu(menu.Get(), decline.selection.Get(), decline.flags);
+    QueryMenu(menu.Get(), DropDataObject({path}).Get());  // a selection held from before is dropped
+    const QueryResult query = QueryMenu(menu.Get(), selection.Get(), flags);
     EXPECT_EQ(query.result, E_NOTIMPL);
     EXPECT_EQ(query.items.size(), 2u);
-    EXPECT_EQ(LoggedSinceStart(), decline.log);
+    EXPECT_EQ(LastRequestLog(), log);
   }
 }
 
-std::vector<std::string> RecordedMessages(const std::wstring& record) {
-  const std::string text = ReadBytes(record);
-  std::vector<std::string> messages;
-  size_t at = 0;
-  unsigned connection = 0;
-  size_t length = 0;
-  int used = 0;
-  while (std::sscanf(text.c_str() + at, "message %u %zu\n%n", &connection, &length, &used) == 2 &&
-         at + used + length <= text.size()) {
-    messages.push_back(text.substr(at + used, length));
-    at += used + length + 1;
-  }
-  return messages;
-}
-
-std::string Benc(const std::wstring& path) {
-  const std::string utf8 = Utf8(path);
-  return std::to_string(utf8.size()) + ":" + utf8;
-}
-
-HRESULT Invoke(IContextMenu* menu, LPCSTR verb) {
-  CMINVOKECOMMANDINFO info{};
-  info.cbSize = sizeof info;
-  info.lpVerb = verb;
-  info.nShow = SW_SHOWNORMAL;
-  return menu->InvokeCommand(&info);
-}
-
-TEST_F(ContextMenu, EachEntrySendsItsMessagesToTheApplication) {
-  const std::wstring record = folder / L"received.txt";
-  ChildProcess app(L"\"" + ProgramDirectory() + L"\\fakesyncapp.exe\" --quiet --record \"" + record + L"\"");
-  ASSERT_TRUE(WaitUntil([] {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\pipesynccmd_sync");
-    if (mutex) CloseHandle(mutex);
-    return mutex != nullptr;
-  }, 20000));
-
-  const Paths paths = {File(folder / L"a.txt"), File(folder / L"\u00e4 b.txt"), File(folder / L"c.txt")};
+TEST_F(ContextMenu, CommandsAreOnlyTheEntryOffsetsAndTheirHelpTextsFitTheBuffer) {
   const ComPtr<IContextMenu> menu = NewMenu();
-  ASSERT_EQ(QueryMenu(menu.Get(), DropDataObject(paths).Get()).result, claimedOffsets);
-
-  std::vector<std::string> expected = {"d6:actioni7e5:filesl" + Benc(paths[0]) + Benc(paths[1]) + Benc(paths[2]) +
-                                       "e4:lasti1ee"};
-  for (UINT offset = 1; offset <= 5; ++offset) {
-    const int action = offset == 1 ? 7 : static_cast<int>(offset) + 1;
-    for (size_t i = 0; offset > 1 && i < paths.size(); ++i)
-      expected.push_back("d6:actioni" + std::to_string(action) + "e" + (i + 1 == paths.size() ? "4:lasti1e" : "") +
-                         "4:path" + Benc(paths[i]) + "e");
-    EXPECT_EQ(Invoke(menu.Get(), MAKEINTRESOURCEA(offset)), S_OK);
-    // One batch at a time, so that batches cannot interleave.
-    WaitUntil([&] { return RecordedMessages(record).size() >= expected.size(); }, 20000);
-  }
-
+  QueryMenu(menu.Get(), DropDataObject({File(folder / L"a.txt")}).Get());
   // A string verb whose address ends in 0x0001 must not pass for entry 1.
   char* page = static_cast<char*>(VirtualAlloc(nullptr, 0x20000, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  ASSERT_NE(page, nullptr);
-  char* verb = page + 0x10000 - (reinterpret_cast<UINT_PTR>(page) & 0xFFFF) + 1;
-  std::strcpy(verb, "open");
-  for (LPCSTR invalid : std::initializer_list<LPCSTR>{MAKEINTRESOURCEA(0), MAKEINTRESOURCEA(6),
-                                                      MAKEINTRESOURCEA(0xFFFF), "open", verb})
-    EXPECT_EQ(Invoke(menu.Get(), invalid), E_INVALIDARG);
-  Sleep(500);
-  EXPECT_EQ(RecordedMessages(record), expected);
+  char* verb = std::strcpy(page + 0x10001 - (reinterpret_cast<UINT_PTR>(page) & 0xFFFF), "open");
+  const LPCSTR invalids[] = {MAKEINTRESOURCEA(0), MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(0xFFFF), "open", verb};
+  for (LPCSTR invalid : invalids) {
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info, info.lpVerb = invalid;
+    EXPECT_EQ(menu->InvokeCommand(&info), E_INVALIDARG);
+  }
   VirtualFree(page, 0, MEM_RELEASE);
-}
-
-TEST_F(ContextMenu, HelpTextsAreTheEntryTextsCutToTheBuffer) {
-  const ComPtr<IContextMenu> menu = NewMenu();
   for (UINT_PTR offset = 0; offset <= 6; ++offset) {
-    wchar_t wide[64] = {};
-    char narrow[64] = {};
-    const bool known = offset >= 1 && offset <= 5;
-    const HRESULT expected = known ? S_OK : E_INVALIDARG;
-    EXPECT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 64), expected);
-    EXPECT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, narrow, 64), expected);
+    const HRESULT known = offset >= 1 && offset <= 5 ? S_OK : E_INVALIDARG;
+    for (UINT size : {64u, 5u}) {
+      wchar_t wide[64] = {};
+      char narrow[64] = {};
+      EXPECT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), size), known);
+      EXPECT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, narrow, size), known);
+      EXPECT_EQ(wide, known == S_OK ? texts[offset].substr(0, size - 1) : L"");
+      EXPECT_EQ(narrow, known == S_OK ? Utf8(texts[offset]).substr(0, size - 1) : "");
+    }
     for (UINT type : {GCS_VERBW, GCS_VERBA, GCS_VALIDATEW, GCS_VALIDATEA})
-      EXPECT_EQ(menu->GetCommandString(offset, type, nullptr, narrow, 64), E_INVALIDARG);
-    if (!known) continue;
-    EXPECT_STREQ(wide, entryTexts[offset]);
-    EXPECT_EQ(narrow, Utf8(entryTexts[offset]));
-    ASSERT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 5), S_OK);
-    EXPECT_EQ(std::wstring(wide), std::wstring(entryTexts[offset]).substr(0, 4));
-    ASSERT_EQ(menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, narrow, 5), S_OK);
-    EXPECT_EQ(std::string(narrow), Utf8(entryTexts[offset]).substr(0, 4));
+      EXPECT_EQ(menu->GetCommandString(offset, type, nullptr, reinterpret_cast<CHAR*>(page), 64), E_INVALIDARG);
   }
 }
 
 TEST_F(ContextMenu, IdsBeyondTheHostsRangeAreLeftOut) {
   const ComPtr<IContextMenu> menu = NewMenu();
-  ComPtr<IShellExtInit> init;
-  ASSERT_EQ(menu.As(&init), S_OK);
-  init->Initialize(nullptr, DropDataObject({File(SyncRoot(folder.Path()) + L"\\a.txt")}).Get(), nullptr);
+  QueryMenu(menu.Get(), DropDataObject({File(Root(folder.Path()) + L"\\a.txt")}).Get());
   HMENU target = CreatePopupMenu();
-  EXPECT_EQ(menu->QueryContextMenu(target, 0, firstId, firstId + 4, CMF_NORMAL), claimedOffsets);
+  EXPECT_EQ(menu->QueryContextMenu(target, 0, firstId, firstId + 4, CMF_NORMAL), shown);
   const std::vector<MenuItem> items = ReadMenu(target);
   DestroyMenu(target);
   ASSERT_EQ(items.size(), 2u);
-  EXPECT_EQ(items[0].id, firstId + 1);
-  EXPECT_EQ(items[1].id, firstId + 4);
-}
-
-TEST_F(ContextMenu, ReleaseLeavesNoGdiObjectBehind) {
-  const ComPtr<IDataObject> selection = DropDataObject({File(SyncRoot(folder.Path()) + L"\\a.txt")});
-  const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  for (int cycle = 0; cycle < 20; ++cycle) {
-    ComPtr<IContextMenu> menu = NewMenu();
-    const QueryResult query = QueryMenu(menu.Get(), selection.Get());
-    ASSERT_EQ(query.items.size(), 5u);
-    menu.Reset();
-    for (const MenuItem& item : query.items) {
-      if (item.bitmap) {
-        EXPECT_EQ(GetObjectType(item.bitmap), 0u) << "bitmap still alive";
-      }
-    }
-  }
-  EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 8);
+  EXPECT_EQ(items[0].id + items[1].id, 2 * firstId + 5);
 }
 
 }  // namespace

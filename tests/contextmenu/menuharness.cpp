@@ -2,6 +2,7 @@
 
 #include <lmcons.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -10,16 +11,13 @@
 
 namespace {
 
+// Offers CF_HDROP over fixed bytes, or no format at all.
 class DataObject final : public IDataObject {
  public:
   DataObject(bool offersDrop, std::string bytes) : offersDrop(offersDrop), bytes(std::move(bytes)) {}
-
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDataObject) return E_NOINTERFACE;
-    *ppv = static_cast<IDataObject*>(this);
-    AddRef();
-    return S_OK;
+    *ppv = riid == IID_IUnknown || riid == IID_IDataObject ? static_cast<IDataObject*>(this) : nullptr;
+    return *ppv ? (AddRef(), S_OK) : E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -29,31 +27,24 @@ class DataObject final : public IDataObject {
   }
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
     if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-    HGLOBAL global = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!global) return E_OUTOFMEMORY;
-    std::memcpy(GlobalLock(global), bytes.data(), bytes.size());
-    GlobalUnlock(global);
     *medium = STGMEDIUM{};
     medium->tymed = TYMED_HGLOBAL;
-    medium->hGlobal = global;
+    if (!(medium->hGlobal = GlobalAlloc(GMEM_FIXED, bytes.size()))) return E_OUTOFMEMORY;
+    std::memcpy(medium->hGlobal, bytes.data(), bytes.size());
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-    return offersDrop && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK
-                                                                                          : DV_E_FORMATETC;
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
+    return offersDrop && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
   }
   HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-    out->ptd = nullptr;
-    return E_NOTIMPL;
+    return out->ptd = nullptr, E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-    return OLE_E_ADVISENOTSUPPORTED;
-  }
-  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
  private:
   std::atomic<ULONG> count{0};
@@ -61,32 +52,32 @@ class DataObject final : public IDataObject {
   std::string bytes;
 };
 
-ComPtr<IDataObject> MakeDataObject(bool offersDrop, std::string bytes) {
-  return ComPtr<IDataObject>(new DataObject(offersDrop, std::move(bytes)));
+std::wstring AppDataFolder() {
+  wchar_t appData[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
+  return std::wstring(appData) + L"\\Tamvera Sync";
 }
 
-std::string Bencoded(const std::string& text) { return std::to_string(text.size()) + ":" + text; }
-
-const wchar_t* const uninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
 
 }  // namespace
 
 std::string DropListBytes(const std::vector<std::wstring>& paths) {
-  DROPFILES header{};
-  header.pFiles = sizeof header;
-  header.fWide = TRUE;
+  const DROPFILES header{sizeof header, {}, FALSE, TRUE};
   std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
   for (const std::wstring& path : paths)
     bytes.append(reinterpret_cast<const char*>(path.c_str()), (path.size() + 1) * sizeof(wchar_t));
-  bytes.append(paths.empty() ? 4 : 2, '\0');
-  return bytes;
+  return bytes.append(paths.empty() ? 4 : 2, '\0');
 }
 
 ComPtr<IDataObject> DropDataObject(const std::vector<std::wstring>& paths) {
-  return MakeDataObject(true, DropListBytes(paths));
+  return RawDropDataObject(DropListBytes(paths));
 }
-ComPtr<IDataObject> RawDropDataObject(std::string bytes) { return MakeDataObject(true, std::move(bytes)); }
-ComPtr<IDataObject> EmptyDataObject() { return MakeDataObject(false, {}); }
+ComPtr<IDataObject> RawDropDataObject(std::string bytes) { return new DataObject(true, std::move(bytes)); }
+ComPtr<IDataObject> EmptyDataObject() { return new DataObject(false, {}); }
 
 void MakeSyncRoot(const std::wstring& root, const std::string& record) {
   CreateFolder(root);
@@ -96,12 +87,10 @@ void MakeSyncRoot(const std::wstring& root, const std::string& record) {
 }
 
 std::string FolderRecord(int type, int mode, const std::wstring& owner, bool disableRemoveFromAll) {
-  std::string record = "d";
-  if (disableRemoveFromAll) record += "31:disable_remove_from_all_devicesi1e";
-  record += "4:modei" + std::to_string(mode) + "e";
-  record += "5:owner" + Bencoded(Utf8(owner));
-  record += "4:typei" + std::to_string(type) + "e";
-  return record + "e";
+  const std::string name = Utf8(owner);
+  return std::string("d") + (disableRemoveFromAll ? "31:disable_remove_from_all_devicesi1e" : "") + "4:modei" +
+         std::to_string(mode) + "e5:owner" + std::to_string(name.size()) + ":" + name + "4:typei" +
+         std::to_string(type) + "ee";
 }
 
 void MakePlaceholder(const std::wstring& path, const std::string& state) {
@@ -118,50 +107,38 @@ std::wstring CurrentUser() {
 
 std::vector<MenuItem> ReadMenu(HMENU menu) {
   std::vector<MenuItem> items;
-  const int count = GetMenuItemCount(menu);
-  for (int position = 0; position < count; ++position) {
+  for (int position = 0; position < GetMenuItemCount(menu); ++position) {
     wchar_t text[512] = {};
     MENUITEMINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_BITMAP;
-    info.dwTypeData = text;
-    info.cch = 512;
+    info.cbSize = sizeof info, info.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | MIIM_BITMAP;
+    info.dwTypeData = text, info.cch = 512;
     GetMenuItemInfoW(menu, position, TRUE, &info);
     items.push_back({text, info.wID, (info.fState & MFS_GRAYED) != 0, info.hbmpItem});
   }
   return items;
 }
 
-void EnsureLogFolder() {
-  wchar_t appData[MAX_PATH] = {};
-  SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
-  CreateFolder(std::wstring(appData) + L"\\Tamvera Sync");
-}
+void EnsureLogFolder() { CreateFolder(AppDataFolder()); }
 
 std::vector<std::wstring> LogMessagesOfThisProcess() {
-  wchar_t appData[MAX_PATH] = {};
-  SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE);
-  const std::string bytes = ReadBytes(std::wstring(appData) + L"\\Tamvera Sync\\ShellExtCM.log");
+  const std::string bytes = ReadBytes(AppDataFolder() + L"\\ShellExtCM.log");
   const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
   wchar_t exe[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring tag = exe;
-  tag = L"(" + tag.substr(tag.find_last_of(L"\\/") + 1) + L":" + std::to_wstring(GetCurrentProcessId()) + L") ";
+  const std::wstring name = exe;
+  const std::wstring tag =
+      L"(" + name.substr(name.find_last_of(L"\\/") + 1) + L":" + std::to_wstring(GetCurrentProcessId()) + L") ";
   std::vector<std::wstring> messages;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find(L"\r\n", start);
-    if (end == std::wstring::npos) end = text.size();
+  for (size_t start = 0, end; start < text.size(); start = end + 2) {
+    end = std::min(text.find(L"\r\n", start), text.size());
     const std::wstring line = text.substr(start, end - start);
-    const size_t at = line.find(tag);
-    if (at != std::wstring::npos) messages.push_back(line.substr(at + tag.size()));
-    start = end + 2;
+    if (const size_t at = line.find(tag); at != std::wstring::npos) messages.push_back(line.substr(at + tag.size()));
   }
   return messages;
 }
 
 InstallLocationKey::InstallLocationKey(HKEY root, const std::wstring& location, DWORD type)
-    : ScopedRegistryKey(root, uninstallKey) {
+    : ScopedRegistryKey(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync") {
   SetString(L"InstallLocation", location, type);
 }
 
@@ -172,30 +149,25 @@ std::wstring PlaceDllCopy(const std::wstring& folder) {
 }
 
 DllCopy::DllCopy(const std::wstring& folder, const std::wstring& linkFrom) {
-  if (linkFrom.empty()) {
-    path = PlaceDllCopy(folder);
-  } else {
-    CreateFolder(folder);
-    path = folder + L"\\SyncShellContextMenu.dll";
-    if (!CreateHardLinkW(path.c_str(), linkFrom.c_str(), nullptr)) path.clear();
-  }
-  if (!path.empty()) module = LoadLibraryW(path.c_str());
+  CreateFolder(folder);
+  path = folder + L"\\SyncShellContextMenu.dll";
+  if (linkFrom.empty() ? CopyFileW(DllUnderTest::Path().c_str(), path.c_str(), FALSE)
+                       : CreateHardLinkW(path.c_str(), linkFrom.c_str(), nullptr))
+    module = LoadLibraryW(path.c_str());
+  else
+    path.clear();
 }
 
 DllCopy::~DllCopy() {
   if (!module) return;
-  using CanUnload = HRESULT(STDAPICALLTYPE*)();
-  const auto canUnload =
-      reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
   // A delivery thread still runs inside the module: let it finish first.
+  const auto canUnload = Export<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
   WaitUntil([&] { return canUnload() == S_OK; }, 40000);
   FreeLibrary(module);
 }
 
 ComPtr<IClassFactory> DllCopy::Factory() const {
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  const auto get =
-      reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  const auto get = Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(module, "DllGetClassObject");
   ComPtr<IClassFactory> factory;
   if (get) get(TestClassId(0), IID_PPV_ARGS(&factory));
   return factory;
@@ -216,9 +188,7 @@ QueryResult QueryMenu(IContextMenu* menu, IDataObject* selection, UINT flags) {
   AppendMenuW(target, MF_STRING, 1, L"before");
   AppendMenuW(target, MF_STRING, 2, L"after");
   MENUINFO info{};
-  info.cbSize = sizeof info;
-  info.fMask = MIM_STYLE;
-  info.dwStyle = MNS_NOTIFYBYPOS;
+  info.cbSize = sizeof info, info.fMask = MIM_STYLE, info.dwStyle = MNS_NOTIFYBYPOS;
   SetMenuInfo(target, &info);
   query.result = menu->QueryContextMenu(target, 1, firstId, 0x7FFF, flags);
   query.items = ReadMenu(target);

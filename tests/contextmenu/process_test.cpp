@@ -1,45 +1,34 @@
-// What the menu settles once per loaded DLL: the installation it belongs
-// to, its texts and its bitmaps. Every case loads a fresh copy of the DLL
-// from a folder of its own, so that nothing is left from an earlier case.
-#include <windows.h>
-#include <shlobj.h>
-
+// What the menu settles once per loaded DLL: the installation it belongs to
+// and its bitmaps. Each case loads a fresh copy of the DLL.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <algorithm>
 #include <optional>
-#include <thread>
 
 #include "contextmenu/menuharness.h"
 #include "module/modulestate.h"
-#include "support/dllundertest.h"
 
 namespace {
 
 class Process : public ::testing::Test {
  protected:
-  std::wstring Selection() {
-    const std::wstring root = folder / L"Sync";
-    MakeSyncRoot(root, FolderRecord(2, 1, CurrentUser()));
-    WriteBytes(root + L"\\a.txt", "content");
-    return root + L"\\a.txt";
-  }
+  static void SetUpTestSuite() { EnsureLogFolder(); }
   TempFolder folder;
+  const std::wstring file = [this] {
+    MakeSyncRoot(folder / L"Sync", FolderRecord(2, 1, CurrentUser()));
+    WriteBytes(folder / L"Sync\\a.txt", "content");
+    return folder / L"Sync\\a.txt";
+  }();
 };
-
-HANDLE PresenceMutex(const wchar_t* name) { return CreateMutexW(nullptr, FALSE, name); }
 
 // Scopes differ in when the menu shows: User always, Service never without
 // the service, Undecided only while some application is present.
 InstallScope ObservedScope(const DllCopy& dll, const std::wstring& file) {
-  const auto shown = [&] {
-    return QueryMenu(dll.CreateMenu().Get(), DropDataObject({file}).Get()).result == MAKE_HRESULT(0, 0, 6);
-  };
-  const bool alone = shown();
-  HANDLE userApp = PresenceMutex(L"Local\\pipesynccmd_sync");
+  const auto shown = [&] { return QueryMenu(dll.CreateMenu().Get(), DropDataObject({file}).Get()).result == 6; };
+  if (shown()) return InstallScope::User;
+  HANDLE userApp = CreateMutexW(nullptr, FALSE, L"Local\\pipesynccmd_sync");
   const bool withUserApp = shown();
   CloseHandle(userApp);
-  if (alone) return InstallScope::User;
   return withUserApp ? InstallScope::Undecided : InstallScope::Service;
 }
 
@@ -56,32 +45,29 @@ struct ScopeCase {
 class Scopes : public Process, public ::testing::WithParamInterface<ScopeCase> {};
 
 TEST_P(Scopes, AreDecidedFromTheLocationsAndTheDllsFileIdentity) {
-  const ScopeCase& param = GetParam();
-  const std::wstring user = folder / L"user";
-  const std::wstring machine = folder / L"machine";
+  const ScopeCase& row = GetParam();
   std::optional<InstallLocationKey> userKey, machineKey;
-  if (param.userType != REG_NONE) userKey.emplace(HKEY_CURRENT_USER, user, param.userType);
-  if (param.machine) machineKey.emplace(HKEY_LOCAL_MACHINE, machine);
-  const std::wstring file = Selection();
-  // The installations' own copies are only looked at, never loaded.
-  std::optional<DllCopy> loaded;
-  const std::wstring machineCopy = PlaceDllCopy(machine);
-  if (param.loadFrom == LoadFrom::UserCopy) {
-    loaded.emplace(user);
-  } else {
-    PlaceDllCopy(user);
-    if (param.loadFrom == LoadFrom::LinkToMachineCopy) loaded.emplace(folder / L"load", machineCopy);
-    else loaded.emplace(folder / L"load");
+  if (row.userType != REG_NONE) userKey.emplace(HKEY_CURRENT_USER, folder / L"user", row.userType);
+  if (row.machine) machineKey.emplace(HKEY_LOCAL_MACHINE, folder / L"machine");
+  // The installations' own copies are only looked at; the user copy is loaded or placed.
+  const std::wstring machineCopy = PlaceDllCopy(folder / L"machine");
+  if (row.loadFrom != LoadFrom::UserCopy) PlaceDllCopy(folder / L"user");
+  const DllCopy loaded(row.loadFrom == LoadFrom::UserCopy ? folder / L"user" : folder / L"load",
+                       row.loadFrom == LoadFrom::LinkToMachineCopy ? machineCopy : L"");
+  ASSERT_TRUE(loaded.Loaded());
+  EXPECT_EQ(ObservedScope(loaded, file), row.expected);
+  const std::vector<std::wstring> log = LogMessagesOfThisProcess();
+  if (row.expected == InstallScope::Service) {
+    EXPECT_NE(std::find(log.begin(), log.end(), L"Context menu: menu will not be shown. No pipe and scope isn't USER"),
+              log.end());
   }
-  ASSERT_TRUE(loaded->Loaded());
-  EXPECT_EQ(ObservedScope(*loaded, file), param.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Installations, Scopes,
     ::testing::Values(
         ScopeCase{"OnlyPerUser", REG_SZ, false, LoadFrom::OtherCopy, InstallScope::User},
-        ScopeCase{"OnlyPerMachine", REG_NONE, true, LoadFrom::OtherCopy, InstallScope::Service},
+        ScopeCase{"OnlyPerMachineWithoutTheService", REG_NONE, true, LoadFrom::OtherCopy, InstallScope::Service},
         ScopeCase{"Neither", REG_NONE, false, LoadFrom::OtherCopy, InstallScope::Undecided},
         ScopeCase{"ExpandStringCountsAsMissing", REG_EXPAND_SZ, true, LoadFrom::OtherCopy, InstallScope::Service},
         ScopeCase{"BothAndLoadedIsHardLinkOfMachineCopy", REG_SZ, true, LoadFrom::LinkToMachineCopy,
@@ -91,7 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Process, AnUndecidedScopeIsDecidedAgainAndADecidedOneStays) {
-  const std::wstring file = Selection();
   DllCopy dll(folder / L"load");
   EXPECT_EQ(ObservedScope(dll, file), InstallScope::Undecided);
   {
@@ -102,128 +87,55 @@ TEST_F(Process, AnUndecidedScopeIsDecidedAgainAndADecidedOneStays) {
   EXPECT_EQ(ObservedScope(dll, file), InstallScope::User);
 }
 
-TEST_F(Process, WithoutTheServiceAMachineInstallationShowsNoMenu) {
-  EnsureLogFolder();
-  InstallLocationKey machineKey(HKEY_LOCAL_MACHINE, folder / L"machine");
-  DllCopy dll(folder / L"load");
-  const QueryResult query = QueryMenu(dll.CreateMenu().Get(), DropDataObject({Selection()}).Get());
-  EXPECT_EQ(query.result, E_NOTIMPL);
-  EXPECT_EQ(query.items.size(), 2u);
-  const std::vector<std::wstring> log = LogMessagesOfThisProcess();
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], L"Called context menu");
-  EXPECT_EQ(log.back(), L"Context menu: menu will not be shown. No pipe and scope isn't USER");
-}
-
 // A 16-pixel icon file of one opaque colour.
-std::string SolidIconFile(BYTE red, BYTE green, BYTE blue) {
-  constexpr int side = 16;
+std::string SolidIconFile(RGBQUAD colour) {
   std::string file;
   const auto put = [&](auto value) { file.append(reinterpret_cast<const char*>(&value), sizeof value); };
-  const DWORD imageSize = 40 + side * side * 4 + side * 4;
-  put(WORD{0}), put(WORD{1}), put(WORD{1});
-  put(BYTE{side}), put(BYTE{side}), put(BYTE{0}), put(BYTE{0}), put(WORD{1}), put(WORD{32}), put(imageSize),
-      put(DWORD{22});
-  BITMAPINFOHEADER header{sizeof header, side, side * 2, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  put(header);
-  for (int i = 0; i < side * side; ++i) put(RGBQUAD{blue, green, red, 255});
-  file.append(side * 4, '\0');
-  return file;
+  put(WORD{0}), put(WORD{1}), put(WORD{1}), put(DWORD{0x1010}), put(WORD{1}), put(WORD{32});
+  put(DWORD{40 + 16 * 16 * 4 + 16 * 4}), put(DWORD{22});
+  put(BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 16, 32, 1, 32, BI_RGB, 0, 0, 0, 0, 0});
+  for (int i = 0; i < 16 * 16; ++i) put(colour);
+  return file.append(16 * 4, '\0');
 }
 
-// BGRA, top row first; empty unless the bitmap has 32 bits per pixel.
+// BGRA; empty unless the bitmap is a 32-bit DIB section.
 std::vector<BYTE> PixelsOf(HBITMAP bitmap) {
-  BITMAP info{};
-  if (!GetObjectW(bitmap, sizeof info, &info) || info.bmBitsPixel != 32) return {};
-  BITMAPINFO format{};
-  format.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<BYTE> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight * 4);
-  HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  return rows == info.bmHeight ? pixels : std::vector<BYTE>{};
+  DIBSECTION dib{};
+  if (GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBitsPixel != 32) return {};
+  const BYTE* bits = static_cast<const BYTE*>(dib.dsBm.bmBits);
+  return {bits, bits + dib.dsBm.bmWidthBytes * dib.dsBm.bmHeight};
+}
+
+std::vector<std::vector<BYTE>> MenuImages(const std::wstring& dllFolder, const std::wstring& file) {
+  const DllCopy dll(dllFolder);
+  const ComPtr<IContextMenu> menu = dll.CreateMenu();  // owns the bitmaps
+  std::vector<std::vector<BYTE>> images;
+  for (const MenuItem& item : QueryMenu(menu.Get(), DropDataObject({file}).Get()).items)
+    if (item.bitmap) images.push_back(PixelsOf(item.bitmap));
+  return images;
 }
 
 TEST_F(Process, IconFilesBesideTheDllReplaceSingleBitmapsAndCorruptOnesFallBack) {
-  const std::wstring file = Selection();
   InstallLocationKey userKey(HKEY_CURRENT_USER, folder / L"user");
-  std::array<std::vector<BYTE>, 3> fromResources;
-  {
-    DllCopy plain(folder / L"plain");
-    const ComPtr<IContextMenu> menu = plain.CreateMenu();  // owns the bitmaps
-    const QueryResult query = QueryMenu(menu.Get(), DropDataObject({file}).Get());
-    ASSERT_EQ(query.items.size(), 5u);
-    for (size_t slot = 0; slot < 3; ++slot) fromResources[slot] = PixelsOf(query.items[slot + 1].bitmap);
+  const std::vector<std::vector<BYTE>> resources = MenuImages(folder / L"plain", file);
+  ASSERT_EQ(resources.size(), 3u);
+  for (const std::vector<BYTE>& image : resources) {
+    ASSERT_FALSE(image.empty()) << "32 bits per pixel";
+    EXPECT_EQ(image[3], 0) << "the corners stay transparent";
+    bool opaque = false;
+    for (size_t i = 3; i < image.size(); i += 4) opaque |= image[i] == 255;
+    EXPECT_TRUE(opaque);
   }
-  const int pixels = GetSystemMetrics(SM_CXMENUCHECK) * GetSystemMetrics(SM_CYMENUCHECK);
-  for (const std::vector<BYTE>& image : fromResources) {
-    ASSERT_EQ(image.size(), static_cast<size_t>(pixels) * 4) << "32 bits at the check-mark size";
-    int opaque = 0, clear = 0;
-    for (size_t i = 3; i < image.size(); i += 4) (image[i] == 255 ? opaque : image[i] == 0 ? clear : opaque) += 1;
-    EXPECT_GT(opaque, 0);
-    EXPECT_GT(clear, 0) << "the corners stay transparent";
-  }
-
-  ASSERT_TRUE(CreateFolder(folder / L"icons"));
-  ASSERT_TRUE(CreateFolder(folder / L"icons\\menu_sync.ico"));
-  ASSERT_TRUE(WriteBytes(folder / L"icons\\menu_remove.ico", "not an icon at all"));
-  ASSERT_TRUE(WriteBytes(folder / L"icons\\menu_destroy.ico", SolidIconFile(0, 200, 0)));
-  DllCopy withFiles(folder / L"icons");
-  const ComPtr<IContextMenu> menu = withFiles.CreateMenu();
-  const QueryResult query = QueryMenu(menu.Get(), DropDataObject({file}).Get());
-  ASSERT_EQ(query.items.size(), 5u);
-  EXPECT_EQ(PixelsOf(query.items[1].bitmap), fromResources[0]) << "a folder of the icon's name is no icon";
-  EXPECT_EQ(PixelsOf(query.items[2].bitmap), fromResources[1]) << "a corrupt file falls back to the resource";
-  const std::vector<BYTE> replaced = PixelsOf(query.items[3].bitmap);
-  ASSERT_EQ(replaced.size(), fromResources[2].size());
-  const size_t centre = (replaced.size() / 8) * 4;
-  EXPECT_EQ(std::vector<BYTE>(replaced.begin() + centre, replaced.begin() + centre + 4),
-            (std::vector<BYTE>{0, 200, 0, 255}));
-}
-
-TEST_F(Process, NarrowHelpTextsAreUtf8CutBetweenCharacters) {
-  // The language override beside the host program replaces the share text.
-  wchar_t exe[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  const std::wstring overrideFile = std::wstring(exe) + L".lang.txt";
-  WriteBytes(overrideFile, "Share with %APPNAME%\r\nTeilen \xC3\xBC" "ber Tamvera Sync\r\n");
-  {
-    DllCopy dll(folder / L"load");
-    const ComPtr<IContextMenu> menu = dll.CreateMenu();
-    wchar_t wide[64] = {};
-    ASSERT_EQ(menu->GetCommandString(1, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 64), S_OK);
-    EXPECT_STREQ(wide, L"Teilen \u00fcber Tamvera Sync");
-    char narrow[64] = {};
-    ASSERT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, narrow, 64), S_OK);
-    EXPECT_STREQ(narrow, "Teilen \xC3\xBC" "ber Tamvera Sync");
-    ASSERT_EQ(menu->GetCommandString(1, GCS_HELPTEXTA, nullptr, narrow, 9), S_OK);
-    EXPECT_STREQ(narrow, "Teilen ") << "half a character is no text";
-  }
-  DeleteFileW(overrideFile.c_str());
-  DeleteFileW((std::wstring(exe) + L".log").c_str());
-}
-
-TEST_F(Process, ThreadsThatBuildTheFirstMenusAtOnceAllSeeTheWholeTexts) {
-  DllCopy dll(folder / L"load");
-  dll.Factory();  // the module's own first-call setup, apart from the texts
-  HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::array<std::wstring, 8> seen;
-  std::vector<std::thread> threads;
-  for (std::wstring& text : seen) {
-    threads.emplace_back([&dll, &text, go] {
-      const ComPtr<IClassFactory> factory = dll.Factory();
-      WaitForSingleObject(go, INFINITE);
-      ComPtr<IContextMenu> menu;
-      factory->CreateInstance(nullptr, IID_PPV_ARGS(&menu));
-      wchar_t wide[64] = {};
-      menu->GetCommandString(5, GCS_HELPTEXTW, nullptr, reinterpret_cast<CHAR*>(wide), 64);
-      text = wide;
-    });
-  }
-  SetEvent(go);
-  for (std::thread& thread : threads) thread.join();
-  CloseHandle(go);
-  for (const std::wstring& text : seen) EXPECT_EQ(text, L"Remove from all devices");
+  CreateFolder(folder / L"icons");
+  WriteBytes(folder / L"icons\\menu_remove.ico", "not an icon at all");
+  WriteBytes(folder / L"icons\\menu_destroy.ico", SolidIconFile({0, 200, 0, 255}));
+  const std::vector<std::vector<BYTE>> images = MenuImages(folder / L"icons", file);
+  ASSERT_EQ(images.size(), 3u);
+  EXPECT_EQ(images[0], resources[0]);
+  EXPECT_EQ(images[1], resources[1]) << "a corrupt file falls back to the resource";
+  ASSERT_EQ(images[2].size(), resources[2].size());
+  const auto middle = images[2].begin() + images[2].size() / 8 * 4;
+  EXPECT_EQ(std::vector<BYTE>(middle, middle + 4), (std::vector<BYTE>{0, 200, 0, 255}));
 }
 
 }  // namespace
