@@ -127,11 +127,12 @@ TEST_F(Process, IconFilesBesideTheDllReplaceSingleBitmapsAndCorruptOnesFallBack)
     EXPECT_TRUE(opaque);
   }
   CreateFolder(folder / L"icons");
+  CreateFolder(folder / L"icons\\menu_sync.ico");
   WriteBytes(folder / L"icons\\menu_remove.ico", "not an icon at all");
   WriteBytes(folder / L"icons\\menu_destroy.ico", SolidIconFile({0, 200, 0, 255}));
   const std::vector<std::vector<BYTE>> images = MenuImages(folder / L"icons", file);
   ASSERT_EQ(images.size(), 3u);
-  EXPECT_EQ(images[0], resources[0]);
+  EXPECT_EQ(images[0], resources[0]) << "a folder of the icon's name is no icon";
   EXPECT_EQ(images[1], resources[1]) << "a corrupt file falls back to the resource";
   ASSERT_EQ(images[2].size(), resources[2].size());
   const auto middle = images[2].begin() + images[2].size() / 8 * 4;
