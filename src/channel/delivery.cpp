@@ -21,12 +21,20 @@ constexpr DWORD pipeBusyPollMs = 50;
 // with it this DLL, for good.
 constexpr DWORD writeLimitMs = 10000;
 
+// A drive's or a share's full path; any other name would resolve against
+// the host's current folder or drive.
+bool IsFullPath(const std::wstring& path) {
+  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return true;
+  const wchar_t drive = path.empty() ? L'\0' : static_cast<wchar_t>(path[0] | 0x20);
+  return path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' &&
+         (path[2] == L'\\' || path[2] == L'/');
+}
+
 // Starts the per-user application from its install location and waits for
 // its presence mutex; the pipe it then serves, or empty.
 std::wstring StartApplication() {
   std::wstring folder = ReadInstallLocation(HKEY_CURRENT_USER);
-  // Without a location the name would resolve against the current drive.
-  if (folder.empty()) return {};
+  if (!IsFullPath(folder)) return {};
   if (folder.back() == L'\\') folder.pop_back();
   const std::wstring executable = folder + L"\\" + applicationFile;
   const DWORD attributes = GetFileAttributesW(executable.c_str());
