@@ -1,6 +1,7 @@
 #include "module/modulestate.h"
 
 #include "log/extensionlog.h"
+#include "util/uniquehandle.h"
 
 HMODULE moduleInstance = nullptr;
 std::wstring modulePath;
@@ -20,11 +21,19 @@ void FillModulePath() {
   modulePath.assign(buffer, length);
 }
 
+namespace {
+// The first class-object requests can come from several apartment threads
+// at once; the one-time work runs on one of them, and again after a try
+// that ran out of memory.
+CriticalSection initializationLock;
+}  // namespace
+
 void InitializeModuleOnce() {
+  SectionLock lock(initializationLock);
   if (moduleInitialized) return;
-  moduleInitialized = true;
   FillModulePath();
   CreateExtensionLog();
+  moduleInitialized = true;
 }
 
 void IncrementModuleObjectCount() {
