@@ -111,7 +111,12 @@ struct DeliveryJob {
 DWORD WINAPI DeliveryThread(void* parameter) {
   auto* job = static_cast<DeliveryJob*>(parameter);
   const HMODULE module = job->module;
-  DeliverCommands(std::move(job->pipeName), std::move(job->batch));
+  try {
+    // Handing the batch over allocates: a deque left behind by a move gets
+    // a new map of its own.
+    DeliverCommands(std::move(job->pipeName), std::move(job->batch));
+  } catch (...) {
+  }
   delete job;
   try {
     DecrementModuleObjectCount();
