@@ -15,7 +15,9 @@
 namespace {
 
 constexpr wchar_t markerVariable[] = L"SYNCSHELL_CRASHGUARD_MARKER";
-constexpr DWORD childLimitMs = 540000;
+// Calls are bounded one by one; this only ends a child that stopped making
+// progress, with room for the cycle runs on a slow, shared machine.
+constexpr DWORD childLimitMs = 1440000;
 
 std::wstring markerPath;
 
