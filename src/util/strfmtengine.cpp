@@ -25,7 +25,7 @@ struct ArgList {
   va_list list;
 };
 
-struct Spec {
+struct Directive {
   bool left = false;
   bool plus = false;
   bool blank = false;
@@ -57,41 +57,41 @@ size_t FullLength(const wchar_t* text) { return wcslen(text); }
 // Blanks before the text, or after it with '-'; an empty text prints
 // nothing, not even the blanks.
 template <typename Unit>
-bool Padded(FormatSink& sink, const Spec& spec, const Unit* text, size_t length) {
+bool Padded(FormatSink& sink, const Directive& directive, const Unit* text, size_t length) {
   if (length == 0) return true;
-  const size_t pad = spec.width > length ? spec.width - length : 0;
-  if (!spec.left && !sink.Repeat(' ', pad)) return false;
+  const size_t pad = directive.width > length ? directive.width - length : 0;
+  if (!directive.left && !sink.Repeat(' ', pad)) return false;
   if (!Write(sink, text, length)) return false;
-  return !spec.left || sink.Repeat(' ', pad);
+  return !directive.left || sink.Repeat(' ', pad);
 }
 
 // Pointers below 65536 are no pointers but small integers passed by mistake.
 bool IsBadPointer(const void* pointer) { return reinterpret_cast<uintptr_t>(pointer) < 65536; }
 
 // "<NULL>" or "<ERROR>" for a bad string argument; true when it printed one.
-bool BadStringArgument(FormatSink& sink, const Spec& spec, const void* pointer, bool* result) {
+bool BadStringArgument(FormatSink& sink, const Directive& directive, const void* pointer, bool* result) {
   if (!pointer) {
-    *result = Padded(sink, spec, "<NULL>", 6);
+    *result = Padded(sink, directive, "<NULL>", 6);
     return true;
   }
   if (IsBadPointer(pointer)) {
-    *result = Padded(sink, spec, "<ERROR>", 7);
+    *result = Padded(sink, directive, "<ERROR>", 7);
     return true;
   }
   return false;
 }
 
 template <typename Unit>
-bool StringConversion(FormatSink& sink, const Spec& spec, const Unit* text) {
+bool StringConversion(FormatSink& sink, const Directive& directive, const Unit* text) {
   bool result = true;
-  if (BadStringArgument(sink, spec, text, &result)) return result;
-  const size_t length = spec.hasPrecision ? BoundedLength(text, spec.precision) : FullLength(text);
-  return Padded(sink, spec, text, length);
+  if (BadStringArgument(sink, directive, text, &result)) return result;
+  const size_t length = directive.hasPrecision ? BoundedLength(text, directive.precision) : FullLength(text);
+  return Padded(sink, directive, text, length);
 }
 
 // Integer layout: blanks, sign, "0x", zeros, digits (with the fixed point),
 // blanks.
-bool Integer(FormatSink& sink, const Spec& spec, uint64_t magnitude, bool negative, bool isSigned, unsigned radix,
+bool Integer(FormatSink& sink, const Directive& directive, uint64_t magnitude, bool negative, bool isSigned, unsigned radix,
              bool upper, bool prefix, size_t minimumDigits) {
   char area[100];
   size_t count = 0;
@@ -106,34 +106,34 @@ bool Integer(FormatSink& sink, const Spec& spec, uint64_t magnitude, bool negati
   if (isSigned) {
     if (negative) {
       sign = '-';
-    } else if (spec.plus) {
+    } else if (directive.plus) {
       sign = '+';
-    } else if (spec.blank) {
+    } else if (directive.blank) {
       sign = ' ';
     }
   }
-  const bool point = spec.fixedPoint && spec.hasPrecision && spec.precision > 0;
+  const bool point = directive.fixedPoint && directive.hasPrecision && directive.precision > 0;
   size_t zerosInFront = 0;
   size_t body = 0;
   if (point) {
-    body = count > spec.precision ? count + 1 : spec.precision + 2;
-    zerosInFront = count > spec.precision ? 0 : spec.precision - count;
+    body = count > directive.precision ? count + 1 : directive.precision + 2;
+    zerosInFront = count > directive.precision ? 0 : directive.precision - count;
   } else {
     zerosInFront = minimumDigits > count ? minimumDigits - count : 0;
     body = zerosInFront + count;
   }
   const size_t total = (sign ? 1 : 0) + (prefix ? 2 : 0) + body;
-  const size_t pad = spec.width > total ? spec.width - total : 0;
-  const bool zeroPad = spec.zero && !spec.left;
+  const size_t pad = directive.width > total ? directive.width - total : 0;
+  const bool zeroPad = directive.zero && !directive.left;
 
-  if (!spec.left && !zeroPad && !sink.Repeat(' ', pad)) return false;
+  if (!directive.left && !zeroPad && !sink.Repeat(' ', pad)) return false;
   if (sign && !sink.Narrow(&sign, 1)) return false;
   if (prefix && !sink.Narrow("0x", 2)) return false;
   if (zeroPad && !sink.Repeat('0', pad)) return false;
   if (point) {
-    if (count > spec.precision) {
-      const size_t whole = count - spec.precision;
-      if (!sink.Narrow(digits, whole) || !sink.Narrow(".", 1) || !sink.Narrow(digits + whole, spec.precision)) {
+    if (count > directive.precision) {
+      const size_t whole = count - directive.precision;
+      if (!sink.Narrow(digits, whole) || !sink.Narrow(".", 1) || !sink.Narrow(digits + whole, directive.precision)) {
         return false;
       }
     } else if (!sink.Narrow("0.", 2) || !sink.Repeat('0', zerosInFront) || !sink.Narrow(digits, count)) {
@@ -142,16 +142,16 @@ bool Integer(FormatSink& sink, const Spec& spec, uint64_t magnitude, bool negati
   } else if (!sink.Repeat('0', zerosInFront) || !sink.Narrow(digits, count)) {
     return false;
   }
-  return !spec.left || sink.Repeat(' ', pad);
+  return !directive.left || sink.Repeat(' ', pad);
 }
 
-bool Fixed(FormatSink& sink, const Spec& spec, double value) {
-  const size_t precision = spec.hasPrecision ? spec.precision : 6;
-  const FixedText text = MakeFixedText(value, precision, spec.plus, spec.blank);
+bool Fixed(FormatSink& sink, const Directive& directive, double value) {
+  const size_t precision = directive.hasPrecision ? directive.precision : 6;
+  const FixedText text = MakeFixedText(value, precision, directive.plus, directive.blank);
   const size_t total = text.headLength + text.fractionLength + text.zeros;
   if (!sink.Narrow(text.head, text.headLength)) return false;
   if (!sink.Narrow(text.fraction, text.fractionLength) || !sink.Repeat('0', text.zeros)) return false;
-  return sink.Repeat(' ', spec.width > total ? spec.width - total : 0);
+  return sink.Repeat(' ', directive.width > total ? directive.width - total : 0);
 }
 
 // Bytes as escapes through a fixed chunk, so no area grows with the input.
@@ -191,29 +191,29 @@ bool EncodedBytes(FormatSink& sink, const unsigned char* bytes, size_t length, B
 }
 
 // %e and %U: the whole text is padded like a string.
-bool EscapedText(FormatSink& sink, const Spec& spec, const char* text, ByteForm form) {
+bool EscapedText(FormatSink& sink, const Directive& directive, const char* text, ByteForm form) {
   bool result = true;
-  if (BadStringArgument(sink, spec, text, &result)) return result;
+  if (BadStringArgument(sink, directive, text, &result)) return result;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-  const size_t length = spec.hasPrecision ? spec.precision : strlen(text);
+  const size_t length = directive.hasPrecision ? directive.precision : strlen(text);
   if (length == 0) return true;
   uint64_t pad = 0;
-  if (spec.width) {
+  if (directive.width) {
     const uint64_t total = EncodedLength(bytes, length, form);
-    pad = spec.width > total ? spec.width - total : 0;
+    pad = directive.width > total ? directive.width - total : 0;
   }
-  if (!spec.left && !sink.Repeat(' ', static_cast<size_t>(pad))) return false;
+  if (!directive.left && !sink.Repeat(' ', static_cast<size_t>(pad))) return false;
   if (!EncodedBytes(sink, bytes, length, form)) return false;
-  return !spec.left || sink.Repeat(' ', static_cast<size_t>(pad));
+  return !directive.left || sink.Repeat(' ', static_cast<size_t>(pad));
 }
 
-bool Size(FormatSink& sink, const Spec& spec, uint64_t count, bool allowBytes) {
-  const SizeText text = MakeSizeText(count, allowBytes, spec.alternate);
+bool Size(FormatSink& sink, const Directive& directive, uint64_t count, bool allowBytes) {
+  const SizeText text = MakeSizeText(count, allowBytes, directive.alternate);
   wchar_t unit[16];
   const size_t unitLength = CopySizeUnitName(text.unit, unit, sizeof unit / sizeof unit[0]);
   const size_t total = text.length + 1 + unitLength;
   return sink.Narrow(text.number, text.length) && sink.Narrow(" ", 1) && sink.Wide(unit, unitLength) &&
-         sink.Repeat(' ', spec.width > total ? spec.width - total : 0);
+         sink.Repeat(' ', directive.width > total ? directive.width - total : 0);
 }
 
 class SinkRenderOutput : public RenderOutput {
@@ -237,7 +237,7 @@ bool Dictionary(FormatSink& sink, const BencEntity* entity) {
   return !output.full;
 }
 
-bool Ipv4(FormatSink& sink, const Spec& spec, uint32_t address) {
+bool Ipv4(FormatSink& sink, const Directive& directive, uint32_t address) {
   char text[16];
   size_t length = 0;
   for (int shift = 24; shift >= 0; shift -= 8) {
@@ -251,12 +251,12 @@ bool Ipv4(FormatSink& sink, const Spec& spec, uint32_t address) {
     while (count) text[length++] = digits[--count];
     if (shift) text[length++] = '.';
   }
-  return Padded(sink, spec, text, length);
+  return Padded(sink, directive, text, length);
 }
 
-bool AddressText(FormatSink& sink, const Spec& spec, bool converted, const char* text) {
-  if (!converted) return Padded(sink, spec, "<ERROR>", 7);
-  return Padded(sink, spec, text, strlen(text));
+bool AddressText(FormatSink& sink, const Directive& directive, bool converted, const char* text) {
+  if (!converted) return Padded(sink, directive, "<ERROR>", 7);
+  return Padded(sink, directive, text, strlen(text));
 }
 
 size_t ParseCount(const char*& p) {
@@ -272,52 +272,52 @@ size_t ParseCount(const wchar_t*& p) {
 }
 
 template <typename Own, typename Other>
-bool Convert(FormatSink& sink, const Spec& spec, uint32_t conversion, ArgList& args) {
+bool Convert(FormatSink& sink, const Directive& directive, uint32_t conversion, ArgList& args) {
   switch (conversion) {
     case '%':
       return sink.Narrow("%", 1);
     case 's':
-      return StringConversion(sink, spec, va_arg(args.list, const Own*));
+      return StringConversion(sink, directive, va_arg(args.list, const Own*));
     case 'S':
-      return StringConversion(sink, spec, va_arg(args.list, const Other*));
+      return StringConversion(sink, directive, va_arg(args.list, const Other*));
     case 'c': {
       const Own unit = static_cast<Own>(va_arg(args.list, int));
-      return Padded(sink, spec, &unit, 1);
+      return Padded(sink, directive, &unit, 1);
     }
     case 'd':
     case 'i': {
-      const int64_t value = spec.long64 ? va_arg(args.list, int64_t) : va_arg(args.list, int);
+      const int64_t value = directive.long64 ? va_arg(args.list, int64_t) : va_arg(args.list, int);
       const uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-      return Integer(sink, spec, magnitude, value < 0, true, 10, false, spec.alternate, spec.precision);
+      return Integer(sink, directive, magnitude, value < 0, true, 10, false, directive.alternate, directive.precision);
     }
     case 'u':
     case 'x':
     case 'X':
     case 'o':
     case 'b': {
-      const uint64_t value = spec.long64 ? va_arg(args.list, uint64_t) : va_arg(args.list, unsigned);
+      const uint64_t value = directive.long64 ? va_arg(args.list, uint64_t) : va_arg(args.list, unsigned);
       const unsigned radix = conversion == 'o' ? 8 : conversion == 'b' ? 2 : conversion == 'u' ? 10 : 16;
-      return Integer(sink, spec, value, false, false, radix, conversion == 'X', spec.alternate, spec.precision);
+      return Integer(sink, directive, value, false, false, radix, conversion == 'X', directive.alternate, directive.precision);
     }
     case 'p': {
       const auto value = reinterpret_cast<uintptr_t>(va_arg(args.list, const void*));
-      Spec plain = spec;
+      Directive plain = directive;
       plain.fixedPoint = false;
-      return Integer(sink, plain, value, false, false, 16, false, true, spec.hasPrecision ? spec.precision : 8);
+      return Integer(sink, plain, value, false, false, 16, false, true, directive.hasPrecision ? directive.precision : 8);
     }
     case 'f':
-      return Fixed(sink, spec, va_arg(args.list, double));
+      return Fixed(sink, directive, va_arg(args.list, double));
     case 'm': {
       const auto* bytes = va_arg(args.list, const char*);
-      if (!spec.hasPrecision) return true;
+      if (!directive.hasPrecision) return true;
       bool result = true;
-      if (BadStringArgument(sink, spec, bytes, &result)) return result;
-      return sink.Narrow(bytes, spec.precision);
+      if (BadStringArgument(sink, directive, bytes, &result)) return result;
+      return sink.Narrow(bytes, directive.precision);
     }
     case 'e':
-      return EscapedText(sink, spec, va_arg(args.list, const char*), ByteForm::Percent);
+      return EscapedText(sink, directive, va_arg(args.list, const char*), ByteForm::Percent);
     case 'U':
-      return EscapedText(sink, spec, va_arg(args.list, const char*), ByteForm::Url);
+      return EscapedText(sink, directive, va_arg(args.list, const char*), ByteForm::Url);
     case 'B': {
       const auto* vector = va_arg(args.list, const std::vector<uint8_t>*);
       if (!vector) return true;
@@ -332,24 +332,24 @@ bool Convert(FormatSink& sink, const Spec& spec, uint32_t conversion, ArgList& a
       return EncodedBytes(sink, digest, 20, conversion == 'H' ? ByteForm::HexUpper : ByteForm::HexLower);
     }
     case 'I':
-      return Ipv4(sink, spec, va_arg(args.list, uint32_t));
+      return Ipv4(sink, directive, va_arg(args.list, uint32_t));
     case 'V': {
       const Ipv6Address address = va_arg(args.list, Ipv6Address);
       char text[64];
-      return AddressText(sink, spec, Ipv6AddressText(address.bytes, text, sizeof text), text);
+      return AddressText(sink, directive, Ipv6AddressText(address.bytes, text, sizeof text), text);
     }
     case 'a':
     case 'A': {
       const void* address = va_arg(args.list, const void*);
       bool result = true;
-      if (BadStringArgument(sink, spec, address, &result)) return result;
+      if (BadStringArgument(sink, directive, address, &result)) return result;
       char text[80];
-      return AddressText(sink, spec, SocketAddressText(address, conversion == 'A', text, sizeof text), text);
+      return AddressText(sink, directive, SocketAddressText(address, conversion == 'A', text, sizeof text), text);
     }
     case 'z':
-      return Size(sink, spec, va_arg(args.list, uint32_t), false);
+      return Size(sink, directive, va_arg(args.list, uint32_t), false);
     case 'Z':
-      return Size(sink, spec, va_arg(args.list, uint64_t), true);
+      return Size(sink, directive, va_arg(args.list, uint64_t), true);
     case 'D':
       return Dictionary(sink, va_arg(args.list, const BencEntity*));
     default:
@@ -370,50 +370,50 @@ void Run(FormatSink& sink, const Own* format, va_list callerArgs) {
     if (p != text && !Write(sink, text, static_cast<size_t>(p - text))) break;
     if (!*p) break;
     ++p;
-    Spec spec;
+    Directive directive;
     for (;; ++p) {
       if (*p == '-') {
-        spec.left = true;
+        directive.left = true;
       } else if (*p == '+') {
-        spec.plus = true;
+        directive.plus = true;
       } else if (*p == ' ') {
-        spec.blank = true;
+        directive.blank = true;
       } else if (*p == '#') {
-        spec.alternate = true;
+        directive.alternate = true;
       } else if (*p == '0') {
-        spec.zero = true;
+        directive.zero = true;
       } else if (*p == ':') {
-        spec.fixedPoint = true;
+        directive.fixedPoint = true;
       } else {
         break;
       }
     }
     if (*p == '*') {
       const int width = va_arg(args.list, int);
-      if (width < 0) spec.left = true;
-      spec.width = static_cast<size_t>(width < 0 ? -static_cast<int64_t>(width) : width);
+      if (width < 0) directive.left = true;
+      directive.width = static_cast<size_t>(width < 0 ? -static_cast<int64_t>(width) : width);
       ++p;
     } else {
-      spec.width = ParseCount(p);
+      directive.width = ParseCount(p);
     }
     if (*p == '.') {
       ++p;
       if (*p == '*') {
         const int precision = va_arg(args.list, int);
-        spec.hasPrecision = true;
-        spec.precision = precision < 1 ? 0 : static_cast<size_t>(precision);
+        directive.hasPrecision = true;
+        directive.precision = precision < 1 ? 0 : static_cast<size_t>(precision);
         ++p;
       } else if (*p >= '0' && *p <= '9') {
-        spec.hasPrecision = true;
-        spec.precision = ParseCount(p);
+        directive.hasPrecision = true;
+        directive.precision = ParseCount(p);
       }
     }
-    if (*p == 'l' || *p == 'L') spec.long64 = *p++ == 'L';
+    if (*p == 'l' || *p == 'L') directive.long64 = *p++ == 'L';
     // A format that ends inside a specification ends the run: there is no
     // conversion to perform and no argument to take.
     if (!*p) break;
     const auto conversion = static_cast<uint32_t>(static_cast<std::make_unsigned_t<Own>>(*p++));
-    if (!Convert<Own, Other>(sink, spec, conversion, args)) break;
+    if (!Convert<Own, Other>(sink, directive, conversion, args)) break;
   }
   va_end(args.list);
 }

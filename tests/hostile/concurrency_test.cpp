@@ -133,15 +133,8 @@ IconSnapshot IconOf(IClassFactory* factory, const std::wstring& path) {
       FAILED(file->Load(path.c_str(), STGM_READ)))
     return snapshot;
   HICON large = nullptr, small = nullptr;
-  snapshot.result = extract->Extract(path.c_str(), 0, &large, &small, MAKELONG(32, 16));
-  const Pixels largePixels = ReadIconPixels(large), smallPixels = ReadIconPixels(small);
-  snapshot.largeSide = largePixels.width;
-  snapshot.smallSide = smallPixels.width;
-  snapshot.large = largePixels.argb;
-  snapshot.small = smallPixels.argb;
-  if (large) DestroyIcon(large);
-  if (small) DestroyIcon(small);
-  return snapshot;
+  const HRESULT result = extract->Extract(path.c_str(), 0, &large, &small, MAKELONG(32, 16));
+  return TakeExtracted(result, large, small);
 }
 
 // Lets a number of threads start each round together.
@@ -195,6 +188,22 @@ void WINAPI CountShutdown(ULONG_PTR token) {
   reinterpret_cast<decltype(&Gdiplus::GdiplusShutdown)>(originalShutdown)(token);
 }
 
+// Counts the DLL's GDI+ start-ups and shutdowns while it lives.
+class GdiplusCounting {
+ public:
+  explicit GdiplusCounting(HMODULE dll)
+      : startup(dll, "gdiplus.dll", "GdiplusStartup", reinterpret_cast<void*>(&CountStartup)),
+        shutdown(dll, "gdiplus.dll", "GdiplusShutdown", reinterpret_cast<void*>(&CountShutdown)) {
+    originalStartup = startup.Original();
+    originalShutdown = shutdown.Original();
+  }
+  bool Installed() const { return startup.Installed() && shutdown.Installed(); }
+
+ private:
+  ImportHook startup;
+  ImportHook shutdown;
+};
+
 TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreReleased) {
   TempFolder folder;
   MakeSyncRoot(folder / L"sync", "d4:modei1ee");
@@ -209,11 +218,8 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
     MakePlaceholder(paths.back(), state);
   }
   DllUnderTest dll;
-  ImportHook startup(dll.Module(), "gdiplus.dll", "GdiplusStartup", reinterpret_cast<void*>(&CountStartup));
-  ImportHook shutdown(dll.Module(), "gdiplus.dll", "GdiplusShutdown", reinterpret_cast<void*>(&CountShutdown));
-  ASSERT_TRUE(startup.Installed() && shutdown.Installed());
-  originalStartup = startup.Original();
-  originalShutdown = shutdown.Original();
+  const GdiplusCounting counting(dll.Module());
+  ASSERT_TRUE(counting.Installed());
   const ComPtr<IClassFactory> factory = FactoryOf(dll.Module(), 1);
   ASSERT_TRUE(factory);
   std::vector<IconSnapshot> references;
@@ -252,11 +258,8 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
 
 TEST(Concurrency, GdiplusRunsOnceWhileObjectsComeAndGoOnEightThreads) {
   DllUnderTest dll;
-  ImportHook startup(dll.Module(), "gdiplus.dll", "GdiplusStartup", reinterpret_cast<void*>(&CountStartup));
-  ImportHook shutdown(dll.Module(), "gdiplus.dll", "GdiplusShutdown", reinterpret_cast<void*>(&CountShutdown));
-  ASSERT_TRUE(startup.Installed() && shutdown.Installed());
-  originalStartup = startup.Original();
-  originalShutdown = shutdown.Original();
+  const GdiplusCounting counting(dll.Module());
+  ASSERT_TRUE(counting.Installed());
   gdiplusOverlaps = 0;
   gdiplusStartups = 0;
   // Every round starts from no object at all, on all threads at once.

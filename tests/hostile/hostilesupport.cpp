@@ -37,8 +37,14 @@ IconSnapshot SnapshotIcon(const DllUnderTest& dll, const std::wstring& path) {
     return snapshot;
   EXPECT_EQ(file->Load(path.c_str(), STGM_READ), S_OK);
   HICON large = nullptr, small = nullptr;
-  snapshot.result =
+  const HRESULT result =
       Bounded("Extract", [&] { return extract->Extract(path.c_str(), 0, &large, &small, MAKELONG(32, 16)); });
+  return TakeExtracted(result, large, small);
+}
+
+IconSnapshot TakeExtracted(HRESULT result, HICON large, HICON small) {
+  IconSnapshot snapshot;
+  snapshot.result = result;
   const Pixels largePixels = ReadIconPixels(large);
   const Pixels smallPixels = ReadIconPixels(small);
   snapshot.largeSide = largePixels.width;

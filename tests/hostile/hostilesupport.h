@@ -46,6 +46,8 @@ struct IconSnapshot {
 void PrintTo(const IconSnapshot& icon, std::ostream* out);
 
 IconSnapshot SnapshotIcon(const DllUnderTest& dll, const std::wstring& path);
+// The icons an Extract handed out, read and destroyed.
+IconSnapshot TakeExtracted(HRESULT result, HICON large, HICON small);
 
 // Creates or replaces "file:stream" with a sparse stream of the size.
 bool WriteSparse(const std::wstring& path, uint64_t size);
