@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/bencencode.h"
-#include "channel/bencparser.h"
+#include "bencode/bencencode.h"
+#include "bencode/bencparser.h"
 #include "support/benchreport.h"
 #include "util/strfmt.h"
 

@@ -12,17 +12,16 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
 # One ctest entry per test executable: a Wine process start costs seconds.
 # add_syncshell_test(name [USES_DLL] SOURCES files... [LIBRARIES libs...]):
-# without LIBRARIES the test links every subsystem; USES_DLL builds the DLL
-# (and the tools) first because the test loads it.
+# the test links the layer libraries it exercises (their own dependencies
+# come with them), or the roof, syncshell_module, without LIBRARIES; USES_DLL
+# builds the DLL (and the tools) first because the test loads it.
 function(add_syncshell_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "USES_DLL" "" "SOURCES;LIBRARIES")
   add_executable(${name} ${arg_SOURCES})
-  if(arg_LIBRARIES)
-    string(JOIN "," group ${arg_LIBRARIES})
-    target_link_libraries(${name} PRIVATE "$<LINK_GROUP:RESCAN,${group}>")
-  else()
-    target_link_libraries(${name} PRIVATE syncshell_all)
+  if(NOT arg_LIBRARIES)
+    set(arg_LIBRARIES syncshell_module)
   endif()
+  target_link_libraries(${name} PRIVATE ${arg_LIBRARIES})
   target_link_libraries(${name} PRIVATE syncshell_testsupport gtest_main gtest)
   if(arg_USES_DLL)
     add_dependencies(${name} SyncShellContextMenu syncshell_tools)

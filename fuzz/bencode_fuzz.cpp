@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string_view>
 
-#include "channel/bencencode.h"
-#include "channel/bencodeddict.h"
-#include "channel/bencparser.h"
-#include "channel/bencrender.h"
-#include "channel/bencwalk.h"
+#include "bencode/bencencode.h"
+#include "bencode/bencodeddict.h"
+#include "bencode/bencparser.h"
+#include "bencode/bencrender.h"
+#include "bencode/bencwalk.h"
 
 namespace {
 void Require(bool condition) {

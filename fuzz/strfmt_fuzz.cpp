@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/bencentity.h"
-#include "channel/bencparser.h"
+#include "bencode/bencentity.h"
+#include "bencode/bencparser.h"
 #include "util/strfmt.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "channel/pipeclient.h"
-#include "module/modulestate.h"
 
 namespace {
 constexpr UINT pathBufferChars = 32771;

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "channel/bencodeddict.h"
+#include "bencode/bencodeddict.h"
 
 namespace {
 template <typename T>

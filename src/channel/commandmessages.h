@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "channel/bencodeddict.h"
+#include "bencode/bencodeddict.h"
 #include "channel/commandaction.h"
 
 // The messages of one menu choice, in sending order; owned by one thread at

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "channel/bencencode.h"
-#include "channel/bencodeddict.h"
+#include "bencode/bencencode.h"
+#include "bencode/bencodeddict.h"
 #include "channel/pipeclient.h"
-#include "channel/win32owners.h"
+#include "util/uniquehandle.h"
 #include "log/extensionlog.h"
-#include "module/modulestate.h"
+#include "com/modulereference.h"
 
 namespace {
 constexpr wchar_t applicationFile[] = L"Tamvera Sync.exe";

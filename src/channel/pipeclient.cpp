@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "channel/win32owners.h"
+#include "util/uniquehandle.h"
 
 namespace {
 constexpr wchar_t uninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tamvera Sync";

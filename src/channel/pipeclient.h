@@ -4,7 +4,7 @@
 #include <string>
 
 #include "channel/commandbatch.h"
-#include "module/modulestate.h"
+#include "channel/installscope.h"
 
 // "InstallLocation" of the application's uninstall key under the root;
 // empty when missing, not REG_SZ, or 260 characters or longer.

@@ -5,8 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "contextmenu/icontoargb.h"
-#include "module/modulestate.h"
+#include "imaging/icontoargb.h"
+#include "com/modulereference.h"
+#include "util/uniquehandle.h"
 
 namespace {
 
@@ -21,11 +22,6 @@ constexpr std::array<SlotSource, MenuBitmaps::slotCount> slotSources{{
     {L"menu_destroy.ico", 109},
     {L"menu_stop.ico", 107},
 }};
-
-struct IconDeleter {
-  void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
 
 // Empty while the module path is unknown: then only the resources count.
 std::wstring ModuleFolder() {
@@ -72,13 +68,10 @@ MenuBitmaps::MenuBitmaps() {
   const int width = GetSystemMetrics(SM_CXMENUCHECK);
   const int height = GetSystemMetrics(SM_CYMENUCHECK);
   if (width <= 0 || height <= 0) return;
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&slotSources), &module))
-    return;
+  const HMODULE module = ModuleHandle();
   const std::wstring folder = ModuleFolder();
   for (size_t slot = 0; slot < slotCount; ++slot) {
     const UniqueIcon icon = LoadSlotIcon(module, folder, slotSources[slot], width, height);
-    if (icon) bitmaps[slot].reset(BitmapOfIcon(icon.get(), width, height));
+    if (icon) bitmaps[slot].Reset(BitmapOfIcon(icon.Get(), width, height));
   }
 }

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <array>
-#include <memory>
-#include <type_traits>
+
+#include "util/uniquehandle.h"
 
 class MenuBitmaps {
  public:
@@ -17,11 +17,8 @@ class MenuBitmaps {
   MenuBitmaps& operator=(const MenuBitmaps&) = delete;
 
   // Null for an empty slot or a slot number out of range.
-  HBITMAP Slot(size_t slot) const { return slot < slotCount ? bitmaps[slot].get() : nullptr; }
+  HBITMAP Slot(size_t slot) const { return slot < slotCount ? bitmaps[slot].Get() : nullptr; }
 
  private:
-  struct BitmapDeleter {
-    void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
-  };
-  std::array<std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter>, slotCount> bitmaps;
+  std::array<UniqueBitmap, slotCount> bitmaps;
 };

@@ -33,14 +33,3 @@ void ApplyItem(SelectionSummary& summary, bool isFolder, bool isPlaceholder, int
     summary.anyWaitingPlaceholder = true;
   }
 }
-
-bool IsPlaceholderExtension(std::wstring_view extension) {
-  constexpr std::wstring_view placeholder = L".tmvs";
-  if (extension.size() != placeholder.size()) return false;
-  for (size_t i = 0; i < extension.size(); ++i) {
-    wchar_t c = extension[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != placeholder[i]) return false;
-  }
-  return true;
-}

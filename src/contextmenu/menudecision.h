@@ -43,7 +43,3 @@ void ApplyFolderRecord(SelectionSummary& summary, uint32_t type, bool mode, bool
 // One scanned item's part of the summary; progress is only looked at for
 // placeholders (0 to 100 is a download under way, anything else waits).
 void ApplyItem(SelectionSummary& summary, bool isFolder, bool isPlaceholder, int32_t progress);
-
-// The extension as the path-extension routine finds it names a placeholder
-// (ASCII letters in any case).
-bool IsPlaceholderExtension(std::wstring_view extension);

@@ -11,21 +11,24 @@
 
 #include "channel/commandbatch.h"
 #include "channel/pipeclient.h"
-#include "contextmenu/installscope.h"
+#include "channel/installscope.h"
 #include "contextmenu/menucommands.h"
 #include "contextmenu/utf8prefix.h"
 #include "log/extensionlog.h"
-#include "module/modulestate.h"
-#include "module/registrykey.h"
+#include "com/errorbarrier.h"
+#include "com/modulereference.h"
+#include "util/settingsroot.h"
+#include "util/uniquehandle.h"
 #include "syncstate/placeholderstate.h"
+#include "syncstate/placeholdernames.h"
 #include "syncstate/syncfolder.h"
 
 namespace {
 
 // The share entry is on unless the application stored a REG_DWORD 0.
 bool ReadSharingEnabled() {
-  RegistryKey key;
-  if (RegOpenKeyExW(registryRoot, L"Software\\Tamvera\\Sync", 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+  UniqueRegistryKey key;
+  if (RegOpenKeyExW(SettingsRoot(), L"Software\\Tamvera\\Sync", 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
     return true;
   DWORD value = 0;
   DWORD type = 0;
@@ -66,39 +69,18 @@ ShellContextMenu::ShellContextMenu() {
 
 ShellContextMenu::~ShellContextMenu() = default;
 
-HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryInterface(REFIID riid, void** ppv) try {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  // IUnknown is the IShellExtInit part, not the IContextMenu one.
-  if (riid == IID_IUnknown || riid == IID_IShellExtInit) {
-    *ppv = static_cast<IShellExtInit*>(this);
-  } else if (riid == IID_IContextMenu) {
-    *ppv = static_cast<IContextMenu*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-} catch (...) {
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE ShellContextMenu::AddRef() { return ++referenceCount; }
-
-ULONG STDMETHODCALLTYPE ShellContextMenu::Release() {
-  const ULONG count = --referenceCount;
-  if (count == 0) delete this;
-  return count;
-}
+const QITAB ShellContextMenu::interfaceTable[] = {
+    {&IID_IShellExtInit, OFFSETOFCLASS(IShellExtInit, ShellContextMenu)},
+    {&IID_IContextMenu, OFFSETOFCLASS(IContextMenu, ShellContextMenu)},
+    {nullptr, 0},
+};
 
 HRESULT STDMETHODCALLTYPE ShellContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* newDataObject,
                                                        HKEY) try {
   // The selection is read only when the menu is asked for.
   dataObject = newDataObject;
   return S_OK;
-} catch (...) {
-  return E_UNEXPECTED;
-}
+} CATCH_RETURN()
 
 bool ShellContextMenu::FetchSelection(UINT flags) {
   if (flags & CMF_VERBSONLY) {
@@ -202,9 +184,7 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU menu, UINT in
   }
   LogMessage(L"End of menu handler");
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, menuCommandOffsetCount);
-} catch (...) {
-  return E_OUTOFMEMORY;
-}
+} CATCH_RETURN()
 
 HRESULT STDMETHODCALLTYPE ShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) try {
   // A verb given as a string names no entry of ours; offsets fit 16 bits.
@@ -212,9 +192,7 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* i
   const MenuCommand* command = FindMenuCommand(reinterpret_cast<UINT_PTR>(info->lpVerb));
   if (!command) return E_INVALIDARG;
   return BuildCommandBatch(command->action, selection.Drop(), selection.Drop() ? fileCount : 0);
-} catch (...) {
-  return E_OUTOFMEMORY;
-}
+} CATCH_RETURN()
 
 HRESULT STDMETHODCALLTYPE ShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name,
                                                              UINT cchMax) try {
@@ -234,6 +212,4 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::GetCommandString(UINT_PTR idCmd, UIN
   }
   // The entries have no language-independent verbs.
   return E_INVALIDARG;
-} catch (...) {
-  return E_OUTOFMEMORY;
-}
+} CATCH_RETURN()

@@ -6,8 +6,9 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include "contextmenu/icontoargb.h"
-#include "iconhandler/gdiresource.h"
+#include "imaging/icontoargb.h"
+#include "imaging/gdiresource.h"
+#include "syncstate/placeholdernames.h"
 
 namespace {
 
@@ -31,11 +32,6 @@ bool IsAtLeastWindowsVersion(DWORD minor) {
 // from 48 pixels; the stock folder resource has a real 256-pixel image.
 bool IsWindowsVistaOr7() { return IsAtLeastWindowsVersion(0) && !IsAtLeastWindowsVersion(2); }
 
-struct LibraryDeleter {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
-
 std::unique_ptr<Gdiplus::Bitmap> LoadStockFolderImage() {
   SHSTOCKICONINFO stock{};
   stock.cbSize = sizeof(stock);
@@ -43,9 +39,9 @@ std::unique_ptr<Gdiplus::Bitmap> LoadStockFolderImage() {
   // Only the icon resource is wanted, so no code of the module runs.
   UniqueLibrary module(LoadLibraryExW(stock.szPath, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module) return nullptr;
-  UniqueIcon icon(static_cast<HICON>(LoadImageW(module.get(), MAKEINTRESOURCEW(-stock.iIcon), IMAGE_ICON,
+  UniqueIcon icon(static_cast<HICON>(LoadImageW(module.Get(), MAKEINTRESOURCEW(-stock.iIcon), IMAGE_ICON,
                                                 jumboIconSide, jumboIconSide, LR_DEFAULTCOLOR)));
-  return IconToArgbImage(icon.get());
+  return IconToArgbImage(icon.Get());
 }
 
 std::unique_ptr<Gdiplus::Bitmap> LoadJumboImage(const std::wstring& name, DWORD attribute) {
@@ -59,7 +55,7 @@ std::unique_ptr<Gdiplus::Bitmap> LoadJumboImage(const std::wstring& name, DWORD 
   HICON raw = nullptr;
   if (FAILED(imageList->GetIcon(info.iIcon, ILD_NORMAL, &raw))) return nullptr;
   UniqueIcon icon(raw);
-  return IconToArgbImage(icon.get());
+  return IconToArgbImage(icon.Get());
 }
 
 std::unique_ptr<Gdiplus::Bitmap> LoadSmallImage(const std::wstring& name, DWORD attribute) {
@@ -68,7 +64,7 @@ std::unique_ptr<Gdiplus::Bitmap> LoadSmallImage(const std::wstring& name, DWORD 
                       SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES))
     return nullptr;
   UniqueIcon icon(info.hIcon);
-  return IconToArgbImage(icon.get());
+  return IconToArgbImage(icon.Get());
 }
 
 }  // namespace

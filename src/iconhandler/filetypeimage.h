@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "iconhandler/placeholdernames.h"
+#include "iconhandler/iconimagekeys.h"
 
 // The shell's icon for a name of that type (a folder when isFolder) as a
 // 32-bit ARGB image; null when the shell has none. The named file itself is

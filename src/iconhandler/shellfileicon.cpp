@@ -3,14 +3,15 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "contextmenu/menudecision.h"
-#include "iconhandler/argbicon.h"
+#include "com/errorbarrier.h"
+#include "imaging/argbicon.h"
 #include "iconhandler/filetypeimage.h"
 #include "iconhandler/iconimagecache.h"
 #include "iconhandler/overlaymath.h"
 #include "iconhandler/statusoverlay.h"
-#include "module/gdiplusstart.h"
+#include "imaging/gdipluslease.h"
 #include "syncstate/placeholderstate.h"
+#include "syncstate/placeholdernames.h"
 #include "syncstate/syncfolder.h"
 
 ShellFileIcon::ShellFileIcon() { AcquireGdiplus(); }
@@ -25,29 +26,11 @@ ShellFileIcon::~ShellFileIcon() {
   ReleaseGdiplus();
 }
 
-HRESULT STDMETHODCALLTYPE ShellFileIcon::QueryInterface(REFIID riid, void** ppv) try {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (riid == IID_IUnknown || riid == IID_IExtractIconW) {
-    *ppv = static_cast<IExtractIconW*>(this);
-  } else if (riid == IID_IPersistFile) {
-    *ppv = static_cast<IPersistFile*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-} catch (...) {
-  return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE ShellFileIcon::AddRef() { return ++referenceCount; }
-
-ULONG STDMETHODCALLTYPE ShellFileIcon::Release() {
-  const ULONG count = --referenceCount;
-  if (count == 0) delete this;
-  return count;
-}
+const QITAB ShellFileIcon::interfaceTable[] = {
+    {&IID_IExtractIconW, OFFSETOFCLASS(IExtractIconW, ShellFileIcon)},
+    {&IID_IPersistFile, OFFSETOFCLASS(IPersistFile, ShellFileIcon)},
+    {nullptr, 0},
+};
 
 HRESULT STDMETHODCALLTYPE ShellFileIcon::GetClassID(CLSID*) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE ShellFileIcon::IsDirty() { return E_NOTIMPL; }
@@ -62,17 +45,13 @@ HRESULT STDMETHODCALLTYPE ShellFileIcon::Load(LPCOLESTR fileName, DWORD) try {
   // chance): one that does not fit is not taken, and Extract declines.
   if (wcsnlen(fileName, MAX_PATH) < MAX_PATH) lstrcpynW(path, fileName, MAX_PATH);
   return S_OK;
-} catch (...) {
-  return E_UNEXPECTED;
-}
+} CATCH_RETURN()
 
 // Explorer asks again whenever it needs the icon, since progress changes.
 HRESULT STDMETHODCALLTYPE ShellFileIcon::GetIconLocation(UINT, LPWSTR, UINT, int*, UINT* outFlags) try {
   if (outFlags) *outFlags = GIL_NOTFILENAME | GIL_DONTCACHE;
   return S_OK;
-} catch (...) {
-  return E_UNEXPECTED;
-}
+} CATCH_RETURN()
 
 // Windows' Explorer calls Extract after GetIconLocation; Wine's shell never
 // does, only its file manager, with a large size of 0 and a small one of 16.
@@ -84,18 +63,16 @@ HRESULT STDMETHODCALLTYPE ShellFileIcon::Extract(LPCWSTR, UINT, HICON* large, HI
   if (LOWORD(iconSizes) == HIWORD(iconSizes)) {
     // One size asked twice: the small class serves both.
     UniqueIcon icon = (large || small) ? BuildPlaceholderIcon(IconSizeClass::Small) : UniqueIcon();
-    if (large && small && icon) smallIcon.reset(DuplicateIcon(nullptr, icon.get()));
+    if (large && small && icon) smallIcon.Reset(DuplicateIcon(nullptr, icon.Get()));
     (large ? largeIcon : smallIcon) = std::move(icon);
   } else {
     if (large) largeIcon = BuildPlaceholderIcon(IconSizeClass::Large);
     if (small) smallIcon = BuildPlaceholderIcon(IconSizeClass::Small);
   }
-  if (large) *large = largeIcon.release();
-  if (small) *small = smallIcon.release();
+  if (large) *large = largeIcon.Release();
+  if (small) *small = smallIcon.Release();
   return S_OK;
-} catch (...) {
-  return E_OUTOFMEMORY;
-}
+} CATCH_RETURN()
 
 UniqueIcon ShellFileIcon::BuildPlaceholderIcon(IconSizeClass sizeClass) const {
   const std::wstring placeholder = path;
@@ -109,7 +86,7 @@ UniqueIcon ShellFileIcon::BuildPlaceholderIcon(IconSizeClass sizeClass) const {
   Gdiplus::Bitmap* faded = iconImageCache.Find(imageKey);
   if (!faded) {
     std::unique_ptr<Gdiplus::Bitmap> image = LoadFileTypeImage(name, sizeClass, state.is_folder);
-    if (!image) return nullptr;
+    if (!image) return {};
     FadeTowardWhite(image.get(), placeholderFadeAmount);
     faded = iconImageCache.Store(imageKey, std::move(image));
   }

@@ -4,20 +4,18 @@
 
 #include <string>
 
-#include "iconhandler/gdiresource.h"
-#include "iconhandler/placeholdernames.h"
-#include "module/refcountedobject.h"
+#include "imaging/gdiresource.h"
+#include "iconhandler/iconimagekeys.h"
+#include "com/comobject.h"
 
 // The icon handler of placeholder files: the shell's icon of the real file
 // type, washed out, with the download status drawn over it.
-class ShellFileIcon : public IPersistFile, public IExtractIconW, private RefCountedObject {
+class ShellFileIcon : public IExtractIconW, public IPersistFile, public ComObject<ShellFileIcon> {
  public:
   ShellFileIcon();
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  COM_OBJECT_IUNKNOWN()
+  // IUnknown is the IExtractIconW part.
+  static const QITAB interfaceTable[];
 
   // IPersistFile
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
@@ -33,11 +31,10 @@ class ShellFileIcon : public IPersistFile, public IExtractIconW, private RefCoun
   HRESULT STDMETHODCALLTYPE Extract(LPCWSTR file, UINT index, HICON* large, HICON* small,
                                     UINT iconSizes) override;
 
-  virtual ~ShellFileIcon();
+  ~ShellFileIcon() override;
 
  private:
   UniqueIcon BuildPlaceholderIcon(IconSizeClass sizeClass) const;
 
-  ULONG referenceCount = 0;
   wchar_t path[MAX_PATH] = {};
 };

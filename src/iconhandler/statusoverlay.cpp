@@ -1,6 +1,6 @@
 #include "iconhandler/statusoverlay.h"
 
-#include "iconhandler/argbicon.h"
+#include "imaging/argbicon.h"
 #include "iconhandler/overlaymath.h"
 #include "log/extensionlog.h"
 

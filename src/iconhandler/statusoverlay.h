@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "iconhandler/gdiresource.h"
+#include "imaging/gdiresource.h"
 
 // Moves every colour byte toward white by the amount (clamped to 0..1);
 // alpha stays. An image that cannot be locked is left as it is.

@@ -7,17 +7,6 @@
 
 namespace {
 
-class CriticalSectionLock {
- public:
-  explicit CriticalSectionLock(CRITICAL_SECTION* section) : section(section) { EnterCriticalSection(section); }
-  ~CriticalSectionLock() { LeaveCriticalSection(section); }
-  CriticalSectionLock(const CriticalSectionLock&) = delete;
-  CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
- private:
-  CRITICAL_SECTION* section;
-};
-
 constexpr uLong entryNameLimit = 260;
 
 }  // namespace
@@ -32,21 +21,20 @@ LanguageArchive::LanguageArchive(std::shared_ptr<DataContainer> container, Trace
   stream.data = this->container->Data();
   stream.size = this->container->Size();
   zlib_filefunc64_def functions = MemoryZipFunctions(stream);
-  zip.reset(unzOpen2_64("languages.zip", &functions));
+  zip.Reset(unzOpen2_64("languages.zip", &functions));
   if (!zip) return;
   status = Open;
   ListEntries();
 }
 
-void LanguageArchive::ZipCloser::operator()(void* zip) const { unzClose(zip); }
 
 void LanguageArchive::ListEntries() {
-  CriticalSectionLock guard(lock.Get());
-  for (int result = unzGoToFirstFile(zip.get()); result == UNZ_OK && entryNames.size() < entryCountLimit;
-       result = unzGoToNextFile(zip.get())) {
+  SectionLock guard(lock);
+  for (int result = unzGoToFirstFile(zip.Get()); result == UNZ_OK && entryNames.size() < entryCountLimit;
+       result = unzGoToNextFile(zip.Get())) {
     unz_file_info64 info{};
     char name[entryNameLimit + 1] = {};
-    if (unzGetCurrentFileInfo64(zip.get(), &info, name, entryNameLimit, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+    if (unzGetCurrentFileInfo64(zip.Get(), &info, name, entryNameLimit, nullptr, 0, nullptr, 0) != UNZ_OK) break;
     // minizip leaves a name that fills the buffer unterminated.
     const size_t length = info.size_filename < entryNameLimit ? info.size_filename : entryNameLimit;
     entryNames.push_back(DecodeTextFile(std::string_view(name, length)));
@@ -58,7 +46,7 @@ void LanguageArchive::Trace(const char* format, const std::string& name, int err
 }
 
 LanguageArchive::Entry LanguageArchive::ReadEntry(std::wstring_view name) {
-  CriticalSectionLock guard(lock.Get());
+  SectionLock guard(lock);
   Entry entry;
   if (name.starts_with(L'/')) name.remove_prefix(1);
   const std::string utf8Name = EncodeUtf8(name);
@@ -67,12 +55,12 @@ LanguageArchive::Entry LanguageArchive::ReadEntry(std::wstring_view name) {
     Trace("ZIP: Can't locate [%s] in zip, error %d.", utf8Name, UNZ_PARAMERROR);
     return entry;
   }
-  if (const int error = unzLocateFile(zip.get(), utf8Name.c_str(), 0); error != UNZ_OK) {
+  if (const int error = unzLocateFile(zip.Get(), utf8Name.c_str(), 0); error != UNZ_OK) {
     Trace("ZIP: Can't locate [%s] in zip, error %d.", utf8Name, error);
     return entry;
   }
   unz_file_info64 info{};
-  if (const int error = unzGetCurrentFileInfo64(zip.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0); error != UNZ_OK) {
+  if (const int error = unzGetCurrentFileInfo64(zip.Get(), &info, nullptr, 0, nullptr, 0, nullptr, 0); error != UNZ_OK) {
     Trace("ZIP: Can't get info from zip for [%s], error %d.", utf8Name, error);
     entry.status = EntryStatus::OpenFailed;
     return entry;
@@ -86,16 +74,16 @@ LanguageArchive::Entry LanguageArchive::ReadEntry(std::wstring_view name) {
   }
   const unsigned size = static_cast<unsigned>(info.uncompressed_size);
   entry.bytes.resize(size);
-  if (const int error = unzOpenCurrentFile(zip.get()); error != UNZ_OK) {
+  if (const int error = unzOpenCurrentFile(zip.Get()); error != UNZ_OK) {
     Trace("ZIP: Can't open [%s] from zip, error %d.", utf8Name, error);
     entry.bytes.clear();
     entry.status = EntryStatus::OpenFailed;
     return entry;
   }
-  const int read = size > 0 ? unzReadCurrentFile(zip.get(), entry.bytes.data(), size) : 0;
+  const int read = size > 0 ? unzReadCurrentFile(zip.Get(), entry.bytes.data(), size) : 0;
   // The CRC is checked on close, once the whole claimed size was read; a
   // short read or a CRC mismatch means damaged content, not a translation.
-  const int closeError = unzCloseCurrentFile(zip.get());
+  const int closeError = unzCloseCurrentFile(zip.Get());
   if (read < 0 || static_cast<unsigned>(read) != size) {
     Trace("ZIP: Read [%s] from zip is empty.", utf8Name);
     entry.bytes.clear();

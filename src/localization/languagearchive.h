@@ -11,6 +11,7 @@
 
 #include "localization/datacontainer.h"
 #include "localization/memoryzipio.h"
+#include "util/uniquehandle.h"
 
 class LanguageArchive {
  public:
@@ -48,29 +49,13 @@ class LanguageArchive {
   Entry ReadEntry(std::wstring_view name);
 
  private:
-  class CriticalSection {
-   public:
-    CriticalSection() { InitializeCriticalSection(&section); }
-    ~CriticalSection() { DeleteCriticalSection(&section); }
-    CriticalSection(const CriticalSection&) = delete;
-    CriticalSection& operator=(const CriticalSection&) = delete;
-    CRITICAL_SECTION* Get() { return &section; }
-
-   private:
-    CRITICAL_SECTION section;
-  };
-
-  struct ZipCloser {
-    void operator()(void* zip) const;
-  };
-
   void ListEntries();
   void Trace(const char* format, const std::string& name, int error = 0) const;
 
   CriticalSection lock;
   std::shared_ptr<DataContainer> container;
   MemoryZipStream stream;
-  std::unique_ptr<void, ZipCloser> zip;
+  UniqueZip zip;
   std::vector<std::wstring> entryNames;
   int status = OpenFailed;
   TraceHook trace;

@@ -10,8 +10,8 @@
 
 #include "log/logfile.h"
 #include "log/logwritermutex.h"
-#include "module/modulestate.h"
-#include "module/registrykey.h"
+#include "util/settingsroot.h"
+#include "util/uniquehandle.h"
 #include "util/fileinfo.h"
 #include "util/ntdllimports.h"
 #include "util/pathvector.h"
@@ -59,8 +59,8 @@ std::wstring LogFilePath() {
 // Off only for a REG_DWORD 0: a missing, unreadable or odd value keeps
 // the diagnostics on.
 bool ReadLogSwitch() {
-  RegistryKey key;
-  if (RegOpenKeyExW(registryRoot, switchKey, 0, KEY_READ | KEY_WOW64_64KEY, key.Receive()) != ERROR_SUCCESS)
+  UniqueRegistryKey key;
+  if (RegOpenKeyExW(SettingsRoot(), switchKey, 0, KEY_READ | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS)
     return true;
   DWORD type = REG_NONE;
   DWORD value = 0;

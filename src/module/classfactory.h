@@ -4,30 +4,22 @@
 
 #include <new>
 
-#include "module/refcountedobject.h"
+#include "com/comobject.h"
+#include "com/errorbarrier.h"
 
 // A class factory for T; each DllGetClassObject makes its own.
 template <typename T>
-class ClassFactory final : public IClassFactory, private RefCountedObject {
+class ClassFactory final : public IClassFactory, public ComObject<ClassFactory<T>> {
+  using Base = ComObject<ClassFactory<T>>;
+
  public:
+  static const QITAB interfaceTable[];
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
+    return Base::QueryInterfaceImpl(riid, ppv);
   }
-
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++referenceCount; }
-
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG count = --referenceCount;
-    if (count == 0) delete this;
-    return count;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return Base::AddRefImpl(); }
+  ULONG STDMETHODCALLTYPE Release() override { return Base::ReleaseImpl(); }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override try {
     if (!ppv) return E_POINTER;
@@ -35,18 +27,19 @@ class ClassFactory final : public IClassFactory, private RefCountedObject {
     if (outer) return CLASS_E_NOAGGREGATION;
     T* object = new (std::nothrow) T();
     if (!object) return E_OUTOFMEMORY;
+    // The object lives on its interface's reference, or not at all.
+    object->AddRef();
     const HRESULT result = object->QueryInterface(riid, ppv);
-    if (result == E_NOINTERFACE) delete object;
+    object->Release();
     return result;
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  } CATCH_RETURN()
 
   // The DLL's lifetime follows its objects alone.
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
 
-  virtual ~ClassFactory() = default;
-
- private:
-  ULONG referenceCount = 0;
+template <typename T>
+const QITAB ClassFactory<T>::interfaceTable[] = {
+    {&IID_IClassFactory, OFFSETOFCLASS(IClassFactory, ClassFactory<T>)},
+    {nullptr, 0},
 };

@@ -1,8 +1,11 @@
 #include "module/classids.h"
 
+#include "syncshellversion.h"
+
 namespace {
-// The version 2.6.0 in reverse order fills the third and fourth groups.
-constexpr unsigned versionMajor = 2, versionMinor = 6, versionPatch = 0;
+// The version in reverse order fills the third and fourth groups.
+constexpr unsigned versionMajor = SYNCSHELL_VERSION_MAJOR, versionMinor = SYNCSHELL_VERSION_MINOR,
+                   versionPatch = SYNCSHELL_VERSION_PATCH;
 
 void AppendHex(std::wstring& out, unsigned value, int digits) {
   static constexpr wchar_t hexDigits[] = L"0123456789ABCDEF";

@@ -1,11 +1,15 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <iterator>
+
+#include "com/errorbarrier.h"
+#include "com/modulereference.h"
 #include "contextmenu/shellcontextmenu.h"
 #include "iconhandler/shellfileicon.h"
 #include "module/classfactory.h"
 #include "module/classids.h"
-#include "module/modulestate.h"
+#include "module/moduleinit.h"
 #include "module/registration.h"
 
 namespace {
@@ -14,10 +18,23 @@ template <typename T>
 HRESULT ServeFactory(REFIID riid, void** ppv) {
   auto* factory = new (std::nothrow) ClassFactory<T>();
   if (!factory) return E_OUTOFMEMORY;
+  factory->AddRef();
   const HRESULT result = factory->QueryInterface(riid, ppv);
-  if (FAILED(result)) delete factory;
+  factory->Release();
   return result;
 }
+
+// The classes this DLL serves: each installation has its own class ids.
+struct ServedClass {
+  unsigned index;
+  HRESULT (*serve)(REFIID riid, void** ppv);
+};
+constexpr ServedClass servedClasses[] = {
+    {UserMenuClass, &ServeFactory<ShellContextMenu>},
+    {ServiceMenuClass, &ServeFactory<ShellContextMenu>},
+    {UserIconClass, &ServeFactory<ShellFileIcon>},
+    {ServiceIconClass, &ServeFactory<ShellFileIcon>},
+};
 
 }  // namespace
 
@@ -27,14 +44,11 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) try {
   InitializeModuleOnce();
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (rclsid == ClassIdOf(UserMenuClass) || rclsid == ClassIdOf(ServiceMenuClass))
-    return ServeFactory<ShellContextMenu>(riid, ppv);
-  if (rclsid == ClassIdOf(UserIconClass) || rclsid == ClassIdOf(ServiceIconClass))
-    return ServeFactory<ShellFileIcon>(riid, ppv);
+  for (const ServedClass& served : servedClasses) {
+    if (rclsid == ClassIdOf(served.index)) return served.serve(riid, ppv);
+  }
   return CLASS_E_CLASSNOTAVAILABLE;
-} catch (...) {
-  return E_OUTOFMEMORY;
-}
+} CATCH_RETURN()
 
 STDAPI DllCanUnloadNow() { return moduleObjectCount.load() == 0 ? S_OK : S_FALSE; }
 
@@ -42,6 +56,7 @@ STDAPI DllCanUnloadNow() { return moduleObjectCount.load() == 0 ? S_OK : S_FALSE
 STDAPI DllRegisterServer() { return S_OK; }
 STDAPI DllUnregisterServer() { return S_OK; }
 
+// A registration that threw reports the installer's generic failure.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) try {
   return InstallExtension(install != FALSE, commandLine);
 } catch (...) {

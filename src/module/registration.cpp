@@ -1,18 +1,22 @@
 #include "module/registration.h"
 
+#include "syncshellversion.h"
+
 #include <shlobj.h>
 
 #include <cwchar>
 
 #include "log/extensionlog.h"
 #include "module/classids.h"
-#include "module/modulestate.h"
-#include "module/registrykey.h"
+#include "com/modulereference.h"
+#include "util/settingsroot.h"
+#include "util/uniquehandle.h"
 #include "util/strfmt.h"
 
 namespace {
 
-constexpr int versionMajor = 2, versionMinor = 6, versionPatch = 0;
+constexpr int versionMajor = SYNCSHELL_VERSION_MAJOR, versionMinor = SYNCSHELL_VERSION_MINOR,
+              versionPatch = SYNCSHELL_VERSION_PATCH;
 constexpr wchar_t applicationName[] = L"Tamvera Sync";
 constexpr wchar_t classKeyFormat[] = L"Software\\Classes\\CLSID\\%s";
 constexpr wchar_t serverKeyFormat[] = L"Software\\Classes\\CLSID\\%s\\InprocServer32";
@@ -28,7 +32,7 @@ std::wstring HandlerKey(const wchar_t* fileClass, const std::wstring& displayNam
 // A truncated name would register some other file, so it counts as none.
 std::wstring ModuleFileName() {
   wchar_t buffer[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(moduleInstance, buffer, MAX_PATH);
+  const DWORD length = GetModuleFileNameW(ModuleHandle(), buffer, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return {};
   return std::wstring(buffer, length);
 }
@@ -52,9 +56,9 @@ void DeleteRegistrationKeys(HKEY root, const RegistrationKeys& keys) {
 }
 
 bool WriteEntry(const RegistrationEntry& entry) {
-  RegistryKey key;
+  UniqueRegistryKey key;
   if (RegCreateKeyExW(entry.root, entry.KeyPath().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                      nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+                      nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
     return false;
   const wchar_t* name = entry.valueName.empty() ? nullptr : entry.valueName.c_str();
   const DWORD size = static_cast<DWORD>((entry.data.size() + 1) * sizeof(wchar_t));
@@ -111,9 +115,8 @@ std::wstring RegisteredPath(const std::wstring& modulePath) {
   return modulePath.substr(0, length - stagedSuffixLength) + L".dll";
 }
 
-bool RegisterExtension() {
+bool RegisterExtension(HKEY root) {
   LogMessage(L"RegisterServer");
-  const HKEY root = registryRoot;
   const std::wstring modulePath = ModuleFileName();
   if (modulePath.empty()) return false;
   const RegistrationKeys keys = MakeRegistrationKeys(root);
@@ -128,14 +131,15 @@ bool RegisterExtension() {
   return true;
 }
 
-bool UnregisterExtension() {
-  DeleteRegistrationKeys(registryRoot, MakeRegistrationKeys(registryRoot));
+bool UnregisterExtension(HKEY root) {
+  DeleteRegistrationKeys(root, MakeRegistrationKeys(root));
   NotifyAssociationsChanged();
   return true;
 }
 
 HRESULT InstallExtension(bool install, const wchar_t* commandLine) {
-  if (commandLine && std::wcscmp(commandLine, L"S") == 0) registryRoot = HKEY_LOCAL_MACHINE;
-  const bool done = install ? RegisterExtension() : UnregisterExtension();
+  if (commandLine && std::wcscmp(commandLine, L"S") == 0) UseMachineSettings();
+  const HKEY root = SettingsRoot();
+  const bool done = install ? RegisterExtension(root) : UnregisterExtension(root);
   return done ? S_OK : E_FAIL;
 }

@@ -39,10 +39,10 @@ std::vector<RegistrationEntry> MakeRegistrationTable(HKEY root, const Registrati
 // is registered under the name it will have once it replaces the old DLL.
 std::wstring RegisteredPath(const std::wstring& modulePath);
 
-// Both act on registryRoot.
-bool RegisterExtension();
-bool UnregisterExtension();
+// Both act on the given root.
+bool RegisterExtension(HKEY root);
+bool UnregisterExtension(HKEY root);
 
-// DllInstall: "S" selects the machine-wide root, anything else the current
-// user's; then registers or unregisters.
+// DllInstall: "S" selects the machine-wide root for the rest of the process
+// (the settings follow it); then registers or unregisters under the root.
 HRESULT InstallExtension(bool install, const wchar_t* commandLine);

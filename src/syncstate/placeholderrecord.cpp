@@ -1,7 +1,7 @@
 #include "syncstate/placeholderstate.h"
 
-#include "channel/bencodeddict.h"
-#include "channel/bencparser.h"
+#include "bencode/bencodeddict.h"
+#include "bencode/bencparser.h"
 #include "syncstate/recordlimits.h"
 
 int32_t RoundProgress(uint32_t stored) {

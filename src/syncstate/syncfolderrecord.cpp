@@ -1,7 +1,7 @@
 #include "syncstate/syncfolder.h"
 
-#include "channel/bencodeddict.h"
-#include "channel/bencparser.h"
+#include "bencode/bencodeddict.h"
+#include "bencode/bencparser.h"
 #include "syncstate/recordlimits.h"
 
 void DecodeSyncFolderInfo(std::string_view bytes, SyncFolderInfo& info) {

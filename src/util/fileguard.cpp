@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "channel/bencentity.h"
-#include "channel/bencparser.h"
+#include "bencode/bencentity.h"
+#include "bencode/bencparser.h"
 #include "util/fileguardheader.h"
 #include "util/sha1digest.h"
 #include "util/strfmt.h"

@@ -2,12 +2,10 @@
 
 #include <new>
 
-#include "channel/bytebuffer.h"
 #include "util/strfmtsink.h"
 
 namespace {
 constexpr size_t heapLimit = 1048576;
-constexpr size_t appendBufferSize = 32768;
 }  // namespace
 
 size_t FormatToBufferV(char* buffer, size_t size, const char* format, va_list args) {
@@ -94,13 +92,4 @@ std::wstring FormatWideString(const wchar_t* format, ...) {
   std::wstring result = FormatWideStringV(format, args);
   va_end(args);
   return result;
-}
-
-void AppendFormat(ByteBuffer& buffer, const char* format, ...) {
-  char text[appendBufferSize];
-  va_list args;
-  va_start(args, format);
-  const size_t length = FormatToBufferV(text, sizeof text, format, args);
-  va_end(args);
-  buffer.Append(text, length);
 }

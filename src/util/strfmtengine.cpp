@@ -4,10 +4,9 @@
 #include <cwchar>
 #include <vector>
 
-#include "channel/bencentity.h"
-#include "channel/bencrender.h"
 #include "util/sizeunits.h"
 #include "util/strfmt.h"
+#include "util/strfmtbencode.h"
 #include "util/strfmtnet.h"
 #include "util/strfmtnumbers.h"
 #include "util/strfmtsink.h"
@@ -216,27 +215,6 @@ bool Size(FormatSink& sink, const Directive& directive, uint64_t count, bool all
          sink.Repeat(' ', directive.width > total ? directive.width - total : 0);
 }
 
-class SinkRenderOutput : public RenderOutput {
- public:
-  explicit SinkRenderOutput(FormatSink& sink) : sink(sink) {}
-  bool Write(const char* text, size_t length) override {
-    full = !sink.Narrow(text, length);
-    return !full;
-  }
-  bool full = false;
-
- private:
-  FormatSink& sink;
-};
-
-bool Dictionary(FormatSink& sink, const BencEntity* entity) {
-  if (!entity) return true;
-  if (!entity->IsDict()) return sink.Narrow("invalid", 7);
-  SinkRenderOutput output(sink);
-  RenderJsonTo(output, *entity, JsonStringMode::Escaped);
-  return !output.full;
-}
-
 bool Ipv4(FormatSink& sink, const Directive& directive, uint32_t address) {
   char text[16];
   size_t length = 0;
@@ -351,7 +329,7 @@ bool Convert(FormatSink& sink, const Directive& directive, uint32_t conversion, 
     case 'Z':
       return Size(sink, directive, va_arg(args.list, uint64_t), true);
     case 'D':
-      return Dictionary(sink, va_arg(args.list, const BencEntity*));
+      return FormatBencodedDictionary(sink, va_arg(args.list, const BencEntity*));
     default:
       // Names no conversion: prints nothing and takes no argument.
       return true;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "channel/bencencode.h"
+#include "bencode/bencencode.h"
 #include "channel/commandmessages.h"
 
 namespace {

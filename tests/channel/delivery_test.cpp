@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "channel/bencencode.h"
+#include "bencode/bencencode.h"
 #include "channel/commandbatch.h"
 #include "channel/delivery.h"
 #include "channel/pipeclient.h"
 #include "contextmenu/menuharness.h"
 #include "fakeapp.h"
-#include "module/modulestate.h"
+#include "channel/installscope.h"
+#include "com/modulereference.h"
 #include "support/dllundertest.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "contextmenu/menuharness.h"
-#include "module/modulestate.h"
+#include "channel/scopechoice.h"
 
 namespace {
 

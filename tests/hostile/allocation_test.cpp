@@ -27,7 +27,10 @@
 #include "log/extensionlog.h"
 #include "log/logtestsupport.h"
 #include "module/classids.h"
-#include "module/modulestate.h"
+#include "channel/installscope.h"
+#include "com/modulereference.h"
+#include "module/moduleinit.h"
+#include "util/settingsroot.h"
 #include "support/dllundertest.h"
 #include "support/importhook.h"
 #include "support/testfiles.h"
@@ -137,7 +140,7 @@ class AllocationFailure : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     // Settings come from the machine root, where only this test looks.
-    registryRoot = HKEY_LOCAL_MACHINE;
+    UseMachineSettings();
     installScope = InstallScope::User;
     // The first exception of a thread sets up its exception state, which
     // the runtime keeps for good on this thread and in a pool for later

@@ -13,7 +13,7 @@
 
 #include "hostile/hostilesupport.h"
 #include "log/logtestsupport.h"
-#include "module/modulestate.h"
+#include "channel/scopechoice.h"
 #include "support/testfiles.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <tuple>
 #include <vector>
 
-#include "contextmenu/icontoargb.h"
-#include "iconhandler/argbicon.h"
+#include "imaging/icontoargb.h"
+#include "imaging/argbicon.h"
 #include "iconhandler/iconimagecache.h"
 #include "iconhandler/iconpixels.h"
 #include "iconhandler/overlaymath.h"
@@ -85,7 +85,7 @@ TEST(StatusMark, IsBlendedOverACopyAndLeavesBothImagesAlone) {
   Gdiplus::Graphics(&faded).Clear(Gdiplus::Color(0xFFC0D0E0));
   auto overlay = CreateStatusOverlay(256, 256, PixelFormat32bppARGB, 50);
   const Pixels overlayBefore = ReadImagePixels(*overlay);
-  const Pixels composed = ReadIconPixels(ComposeStatusIcon(&faded, overlay.get()).get());
+  const Pixels composed = ReadIconPixels(ComposeStatusIcon(&faded, overlay.get()).Get());
   ASSERT_EQ(composed.width, 256);
   EXPECT_EQ(composed.At(10, 10), 0xFFC0D0E0u);
   EXPECT_GT(composed.At(124, 124) & 0xFF, 0xE0u) << "the translucent disc lightens what lies under it";
@@ -107,15 +107,15 @@ TEST(ArgbIcons, KeepSizeAndAlphaBothWays) {
       }
     }
     UniqueIcon icon = ArgbImageToIcon(&image);
-    const Pixels pixels = ReadIconPixels(icon.get());
+    const Pixels pixels = ReadIconPixels(icon.Get());
     EXPECT_EQ(std::pair(pixels.width, pixels.height), std::pair(width, height));
     EXPECT_EQ(pixels.argb, pattern);
-    auto back = IconToArgbImage(icon.get());
+    auto back = IconToArgbImage(icon.Get());
     ASSERT_TRUE(back && back->GetPixelFormat() == PixelFormat32bppARGB);
     EXPECT_EQ(ReadImagePixels(*back).argb, pattern);
   }
   Gdiplus::Bitmap rgb(20, 12, PixelFormat24bppRGB);
-  const Pixels white = ReadIconPixels(ArgbImageToIcon(&rgb).get());
+  const Pixels white = ReadIconPixels(ArgbImageToIcon(&rgb).Get());
   EXPECT_EQ(std::pair(white.width, white.height), std::pair(20, 12));
   EXPECT_EQ(white.Count(0xFFFFFFFF), 240u) << "another format gives a white icon";
   EXPECT_FALSE(ArgbImageToIcon(nullptr) || IconToArgbImage(nullptr));
@@ -172,10 +172,10 @@ TEST(IconCache, KeysFollowTheNameTheProgressAndTheSizeClasses) {
     EXPECT_EQ(CacheKeys(), row.keys);
     EXPECT_EQ(TakeLoggedLines().size(), row.keys.size() / 2);
     const bool equal = LOWORD(row.sizes) == HIWORD(row.sizes);
-    const Pixels largePixels = ReadIconPixels(large.get()), smallPixels = ReadIconPixels(small.get());
+    const Pixels largePixels = ReadIconPixels(large.Get()), smallPixels = ReadIconPixels(small.Get());
     EXPECT_EQ(largePixels.width, equal ? GetSystemMetrics(SM_CXSMICON) : 256) << "the large class is the jumbo icon";
     EXPECT_EQ(smallPixels.width, GetSystemMetrics(SM_CXSMICON));
-    EXPECT_TRUE(!equal || (large.get() != small.get() && largePixels.argb == smallPixels.argb));
+    EXPECT_TRUE(!equal || (large.Get() != small.Get() && largePixels.argb == smallPixels.argb));
   }
 }
 

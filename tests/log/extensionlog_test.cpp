@@ -15,7 +15,7 @@
 
 #include "log/extensionlog.h"
 #include "log/logtestsupport.h"
-#include "module/modulestate.h"
+#include "util/settingsroot.h"
 #include "support/childprocess.h"
 #include "support/testfiles.h"
 
@@ -31,7 +31,7 @@ uint64_t LineBytes(const std::wstring& message) {
 class ExtensionLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    registryRoot = HKEY_LOCAL_MACHINE;
+    UseMachineSettings();
     userSwitch.SetDword(0);
     logSwitch.Remove();
   }
@@ -94,7 +94,7 @@ const std::wstring padding = std::wstring(150, L'x') + L"\u00e9";  // shows torn
 TEST(LogWriter, WritesNumberedLinesFromSeveralThreadsOnTheSignal) {
   wchar_t eventName[64] = {};
   if (!GetEnvironmentVariableW(startEventVariable, eventName, 64)) GTEST_SKIP() << "runs as a child only";
-  registryRoot = HKEY_LOCAL_MACHINE;
+  UseMachineSettings();
   CreateExtensionLog();
   HANDLE start = OpenEventW(SYNCHRONIZE, FALSE, eventName);
   ASSERT_EQ(WaitForSingleObject(start, 60000), WAIT_OBJECT_0);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "channel/bencentity.h"
+#include "bencode/bencentity.h"
 #include "support/importhook.h"
 #include "support/testfiles.h"
 #include "util/fileguard.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "channel/bencodeddict.h"
-#include "channel/bytebuffer.h"
+#include "bencode/bencodeddict.h"
+#include "bencode/bytebuffer.h"
 #include "util/sizeunits.h"
 #include "util/strfmt.h"
 #include "util/textconv.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "channel/bencparser.h"
-#include "channel/bencrender.h"
+#include "bencode/bencparser.h"
+#include "bencode/bencrender.h"
 
 Recorder::Recorder(std::wstring path, bool quiet) : quiet(quiet), lastActivity(GetTickCount64()) {
   file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

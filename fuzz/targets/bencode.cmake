@@ -1,1 +1,0 @@
-add_syncshell_fuzz_target(bencode SOURCES ${SYNCSHELL_FUZZ_BENCODE_SOURCES})

@@ -1,1 +1,0 @@
-add_syncshell_fuzz_target(contextmenu SOURCES contextmenu/droplist.cpp contextmenu/menudecision.cpp)

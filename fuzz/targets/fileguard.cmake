@@ -1,1 +1,0 @@
-add_syncshell_fuzz_target(fileguard SOURCES util/fileguardheader.cpp)

@@ -1,1 +1,0 @@
-add_syncshell_fuzz_target(pathvector SOURCES util/pathvector.cpp)
