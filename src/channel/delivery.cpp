@@ -7,6 +7,7 @@
 #include "channel/pipeclient.h"
 #include "util/uniquehandle.h"
 #include "log/extensionlog.h"
+#include "com/errorbarrier.h"
 #include "com/modulereference.h"
 
 namespace {
@@ -46,8 +47,7 @@ std::wstring StartApplication() {
   if (!CreateProcessW(executable.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process))
     return {};
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const UniqueKernelObject processThread(process.hThread), processHandle(process.hProcess);
 
   const ULONGLONG started = GetTickCount64();
   for (;;) {
@@ -115,13 +115,10 @@ DWORD WINAPI DeliveryThread(void* parameter) {
     // Handing the batch over allocates: a deque left behind by a move gets
     // a new map of its own.
     DeliverCommands(std::move(job->pipeName), std::move(job->batch));
-  } catch (...) {
   }
+  CATCH_SWALLOW()
   delete job;
-  try {
-    DecrementModuleObjectCount();
-  } catch (...) {
-  }
+  DecrementModuleObjectCount();
   // The reference taken by StartDelivery kept this code loaded; it is given
   // back by a system function that never returns here, so nothing of this
   // DLL (nor of the runtime linked into it) runs after a host unloaded it.
@@ -139,8 +136,8 @@ void DeliverCommands(std::wstring pipeName, CommandBatch batch) noexcept {
     DWORD mode = PIPE_READMODE_MESSAGE;
     if (!SetNamedPipeHandleState(pipe.Get(), &mode, nullptr, nullptr)) return;
     WriteBatch(pipe.Get(), batch);
-  } catch (...) {
   }
+  CATCH_SWALLOW()
 }
 
 void StartDelivery(std::wstring pipeName, CommandBatch batch) {
@@ -151,7 +148,7 @@ void StartDelivery(std::wstring pipeName, CommandBatch batch) {
       return;
     const HMODULE module = job->module;
     IncrementModuleObjectCount();
-    HANDLE thread = CreateThread(nullptr, 0, &DeliveryThread, job.get(), 0, nullptr);
+    const UniqueKernelObject thread(CreateThread(nullptr, 0, &DeliveryThread, job.get(), 0, nullptr));
     if (!thread) {
       job.reset();
       DecrementModuleObjectCount();
@@ -159,7 +156,6 @@ void StartDelivery(std::wstring pipeName, CommandBatch batch) {
       return;
     }
     job.release();
-    CloseHandle(thread);
-  } catch (...) {
   }
+  CATCH_SWALLOW()
 }

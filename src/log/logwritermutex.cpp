@@ -12,21 +12,16 @@ constexpr DWORD waitMilliseconds = 1000;
 // append-only writes keep every line whole; only rotations may then race.
 LogWriterMutex::LogWriterMutex() : mutex(CreateMutexW(nullptr, FALSE, mutexName)) {}
 
-LogWriterMutex::~LogWriterMutex() {
-  if (mutex) CloseHandle(mutex);
-}
-
 bool LogWriterMutex::Acquire() {
   if (!mutex) return false;
-  const DWORD result = WaitForSingleObject(mutex, waitMilliseconds);
+  const DWORD result = WaitForSingleObject(mutex.Get(), waitMilliseconds);
   if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) return true;
   // A process that keeps the mutex this long is stuck; waiting again at
   // every line would stall this host each time.
-  CloseHandle(mutex);
-  mutex = nullptr;
+  mutex.Reset();
   return false;
 }
 
 void LogWriterMutex::Release() {
-  if (mutex) ReleaseMutex(mutex);
+  if (mutex) ReleaseMutex(mutex.Get());
 }

@@ -9,7 +9,6 @@
 class LogWriterMutex {
  public:
   LogWriterMutex();
-  ~LogWriterMutex();
   LogWriterMutex(const LogWriterMutex&) = delete;
   LogWriterMutex& operator=(const LogWriterMutex&) = delete;
 
@@ -18,7 +17,7 @@ class LogWriterMutex {
   void Release();
 
  private:
-  HANDLE mutex = nullptr;
+  UniqueKernelObject mutex;
 };
 
 class LogWriterScope {

@@ -1,0 +1,3 @@
+#pragma once
+// The ground floor reaching for the roof.
+#include "module/classids.h"

@@ -1,0 +1,2 @@
+// Only the files named for bencode may use it.
+#include "bencode/bencentity.h"
