@@ -137,17 +137,25 @@ bool SyncHandle::SetSizeOpen(uint64_t size) {
   return set;
 }
 
-uint32_t SyncHandle::ReadOpen(void* buffer, uint32_t length) {
-  SectionLock guard(lock);
-  if (!osHandle.Valid()) return 0;
+namespace {
+// One ReadFile or WriteFile on an open handle; the caller holds its lock.
+template <typename Buffer, typename Transfer>
+uint32_t TransferOpen(HANDLE handle, DWORD& lastError, Buffer buffer, uint32_t length, Transfer transfer) {
+  if (handle == INVALID_HANDLE_VALUE) return 0;
   if (buffer == nullptr && length != 0) {
     lastError = ERROR_INVALID_PARAMETER;
     return 0;
   }
   lastError = ERROR_SUCCESS;
   DWORD transferred = 0;
-  if (!ReadFile(osHandle.Get(), buffer, length, &transferred, nullptr)) lastError = GetLastError();
+  if (!transfer(handle, buffer, length, &transferred, nullptr)) lastError = GetLastError();
   return transferred;
+}
+}  // namespace
+
+uint32_t SyncHandle::ReadOpen(void* buffer, uint32_t length) {
+  SectionLock guard(lock);
+  return TransferOpen(osHandle.Get(), lastError, buffer, length, &ReadFile);
 }
 
 uint32_t SyncHandle::ReadAtOpen(void* buffer, uint32_t length, uint64_t offset) {
@@ -157,15 +165,7 @@ uint32_t SyncHandle::ReadAtOpen(void* buffer, uint32_t length, uint64_t offset) 
 
 uint32_t SyncHandle::WriteOpen(const void* buffer, uint32_t length) {
   SectionLock guard(lock);
-  if (!osHandle.Valid()) return 0;
-  if (buffer == nullptr && length != 0) {
-    lastError = ERROR_INVALID_PARAMETER;
-    return 0;
-  }
-  lastError = ERROR_SUCCESS;
-  DWORD transferred = 0;
-  if (!WriteFile(osHandle.Get(), buffer, length, &transferred, nullptr)) lastError = GetLastError();
-  return transferred;
+  return TransferOpen(osHandle.Get(), lastError, buffer, length, &WriteFile);
 }
 
 uint32_t SyncHandle::WriteAtOpen(const void* buffer, uint32_t length, uint64_t offset) {

@@ -6,13 +6,19 @@
 
 namespace {
 constexpr size_t heapLimit = 1048576;
+
+// Room for the terminator is kept back; nothing is written without room.
+template <typename Char>
+size_t FormatToFixed(Char* buffer, size_t size, const Char* format, va_list args) {
+  if (!buffer || size == 0) return 0;
+  FixedSink<Char> sink(buffer, size - 1);
+  RunFormat(sink, format, args);
+  return sink.Finish();
+}
 }  // namespace
 
 size_t FormatToBufferV(char* buffer, size_t size, const char* format, va_list args) {
-  if (!buffer || size == 0) return 0;
-  FixedSink<char> sink(buffer, size - 1);
-  RunFormat(sink, format, args);
-  return sink.Finish();
+  return FormatToFixed(buffer, size, format, args);
 }
 
 size_t FormatToBuffer(char* buffer, size_t size, const char* format, ...) {
@@ -24,10 +30,7 @@ size_t FormatToBuffer(char* buffer, size_t size, const char* format, ...) {
 }
 
 size_t FormatWideToBufferV(wchar_t* buffer, size_t size, const wchar_t* format, va_list args) {
-  if (!buffer || size == 0) return 0;
-  FixedSink<wchar_t> sink(buffer, size - 1);
-  RunFormat(sink, format, args);
-  return sink.Finish();
+  return FormatToFixed(buffer, size, format, args);
 }
 
 size_t FormatWideToBuffer(wchar_t* buffer, size_t size, const wchar_t* format, ...) {
@@ -50,9 +53,11 @@ wchar_t* FormatWideAlloc(const wchar_t* format, va_list args) {
   return sink.Take();
 }
 
-std::string FormatStringV(const char* format, va_list args) {
-  char* text = FormatAlloc(format, args);
-  std::string result;
+namespace {
+// The formatter's heap text as a string; empty when either allocation fails.
+template <typename Char>
+std::basic_string<Char> TakeHeapText(Char* text) {
+  std::basic_string<Char> result;
   if (text) {
     try {
       result = text;
@@ -63,6 +68,9 @@ std::string FormatStringV(const char* format, va_list args) {
   }
   return result;
 }
+}  // namespace
+
+std::string FormatStringV(const char* format, va_list args) { return TakeHeapText(FormatAlloc(format, args)); }
 
 std::string FormatString(const char* format, ...) {
   va_list args;
@@ -73,17 +81,7 @@ std::string FormatString(const char* format, ...) {
 }
 
 std::wstring FormatWideStringV(const wchar_t* format, va_list args) {
-  wchar_t* text = FormatWideAlloc(format, args);
-  std::wstring result;
-  if (text) {
-    try {
-      result = text;
-    } catch (const std::bad_alloc&) {
-      result.clear();
-    }
-    free(text);
-  }
-  return result;
+  return TakeHeapText(FormatWideAlloc(format, args));
 }
 
 std::wstring FormatWideString(const wchar_t* format, ...) {
