@@ -39,26 +39,37 @@ std::wstring ModuleFileName() {
 
 void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
-// RegDeleteKeyW keeps keys that still have subkeys: leaves go first.
+// The other architecture's copy, registered side by side, keeps the shared
+// handler keys alive as long as its view still serves the class.
+bool OtherViewServes(HKEY root, const std::wstring& classId) {
+  UniqueRegistryKey key;
+  return RegOpenKeyExW(root, FormatWideString(serverKeyFormat, classId.c_str()).c_str(), 0,
+                       KEY_QUERY_VALUE | otherArchitectureView, key.Put()) == ERROR_SUCCESS;
+}
+
+// RegDeleteKeyExW keeps keys that still have subkeys: leaves go first.
+// The class keys go in this architecture's view only; the shared handler
+// keys only when neither view serves their class any more.
 void DeleteRegistrationKeys(HKEY root, const RegistrationKeys& keys) {
-  const std::wstring leafFirst[] = {
-      keys.allFilesHandlerKey,
-      keys.shortcutHandlerKey,
-      keys.directoryHandlerKey,
+  const std::wstring classKeys[] = {
       FormatWideString(serverKeyFormat, keys.menuClassId.c_str()),
       FormatWideString(settingsKeyFormat, keys.menuClassId.c_str()),
       FormatWideString(classKeyFormat, keys.menuClassId.c_str()),
-      keys.iconHandlerKey,
       FormatWideString(serverKeyFormat, keys.iconClassId.c_str()),
       FormatWideString(classKeyFormat, keys.iconClassId.c_str()),
   };
-  for (const std::wstring& key : leafFirst) RegDeleteKeyW(root, key.c_str());
+  for (const std::wstring& key : classKeys) RegDeleteKeyExW(root, key.c_str(), ownArchitectureView, 0);
+  if (!OtherViewServes(root, keys.menuClassId)) {
+    for (const std::wstring* key : {&keys.allFilesHandlerKey, &keys.shortcutHandlerKey, &keys.directoryHandlerKey})
+      RegDeleteKeyExW(root, key->c_str(), sharedKeyView, 0);
+  }
+  if (!OtherViewServes(root, keys.iconClassId)) RegDeleteKeyExW(root, keys.iconHandlerKey.c_str(), sharedKeyView, 0);
 }
 
 bool WriteEntry(const RegistrationEntry& entry) {
   UniqueRegistryKey key;
-  if (RegCreateKeyExW(entry.root, entry.KeyPath().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                      nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(entry.root, entry.KeyPath().c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_WRITE | entry.view, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
     return false;
   const wchar_t* name = entry.valueName.empty() ? nullptr : entry.valueName.c_str();
   const DWORD size = static_cast<DWORD>((entry.data.size() + 1) * sizeof(wchar_t));
@@ -93,17 +104,18 @@ std::vector<RegistrationEntry> MakeRegistrationTable(HKEY root, const Registrati
   const std::wstring defaultValue;
   const std::wstring threadingModel = L"ThreadingModel";
   const std::wstring apartment = L"Apartment";
+  const REGSAM own = ownArchitectureView, shared = sharedKeyView;
   return {
-      {root, classKeyFormat, defaultValue, REG_SZ, keys.menuClassId, keys.displayName},
-      {root, serverKeyFormat, defaultValue, REG_SZ, keys.menuClassId, registeredPath},
-      {root, serverKeyFormat, threadingModel, REG_SZ, keys.menuClassId, apartment},
-      {root, keys.allFilesHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId},
-      {root, keys.shortcutHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId},
-      {root, keys.directoryHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId},
-      {root, classKeyFormat, defaultValue, REG_SZ, keys.iconClassId, keys.displayName},
-      {root, serverKeyFormat, defaultValue, REG_SZ, keys.iconClassId, registeredPath},
-      {root, serverKeyFormat, threadingModel, REG_SZ, keys.iconClassId, apartment},
-      {root, keys.iconHandlerKey, defaultValue, REG_SZ, {}, keys.iconClassId},
+      {root, classKeyFormat, defaultValue, REG_SZ, keys.menuClassId, keys.displayName, own},
+      {root, serverKeyFormat, defaultValue, REG_SZ, keys.menuClassId, registeredPath, own},
+      {root, serverKeyFormat, threadingModel, REG_SZ, keys.menuClassId, apartment, own},
+      {root, keys.allFilesHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId, shared},
+      {root, keys.shortcutHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId, shared},
+      {root, keys.directoryHandlerKey, defaultValue, REG_SZ, {}, keys.menuClassId, shared},
+      {root, classKeyFormat, defaultValue, REG_SZ, keys.iconClassId, keys.displayName, own},
+      {root, serverKeyFormat, defaultValue, REG_SZ, keys.iconClassId, registeredPath, own},
+      {root, serverKeyFormat, threadingModel, REG_SZ, keys.iconClassId, apartment, own},
+      {root, keys.iconHandlerKey, defaultValue, REG_SZ, {}, keys.iconClassId, shared},
   };
 }
 

@@ -19,6 +19,16 @@ struct RegistrationKeys {
 
 RegistrationKeys MakeRegistrationKeys(HKEY root);
 
+// On 64-bit Windows the class keys exist once per registry view while the
+// handler keys are shared; naming the view keeps the result independent of
+// redirection. Shared keys are read and written in the 64-bit view.
+#ifdef _WIN64
+constexpr REGSAM ownArchitectureView = KEY_WOW64_64KEY, otherArchitectureView = KEY_WOW64_32KEY;
+#else
+constexpr REGSAM ownArchitectureView = KEY_WOW64_32KEY, otherArchitectureView = KEY_WOW64_64KEY;
+#endif
+constexpr REGSAM sharedKeyView = KEY_WOW64_64KEY;
+
 // One REG_SZ value to write. An empty value name is the key's default value;
 // an empty format argument leaves the key format as it is.
 struct RegistrationEntry {
@@ -28,6 +38,7 @@ struct RegistrationEntry {
   DWORD valueType;
   std::wstring formatArgument;
   std::wstring data;
+  REGSAM view;
 
   std::wstring KeyPath() const;
 };

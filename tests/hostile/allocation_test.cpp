@@ -136,6 +136,15 @@ void Sweep(const char* what, const std::function<void(Outcome&)>& use, const All
   std::printf("%s: %ld allocations in one use, %d runs with failures, none escaped or leaked\n", what, total, runs);
 }
 
+// A thread routine: on x86 only a __stdcall function converts to one.
+DWORD WINAPI ThrowOnce(void*) {
+  try {
+    throw std::bad_alloc();
+  } catch (const std::bad_alloc&) {
+  }
+  return 0;
+}
+
 class AllocationFailure : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -145,24 +154,17 @@ class AllocationFailure : public ::testing::Test {
     // The first exception of a thread sets up its exception state, which
     // the runtime keeps for good on this thread and in a pool for later
     // threads: set both up before anything is counted.
-    const auto throwOnce = [](void*) -> DWORD {
-      try {
-        throw std::bad_alloc();
-      } catch (const std::bad_alloc&) {
-      }
-      return 0;
-    };
-    throwOnce(nullptr);
+    ThrowOnce(nullptr);
     // The memory the runtime keeps for an exception thrown when none is
     // left sits behind a lock that is set up, with an allocation, on its
     // first use: were that allocation to fail too, the runtime would throw
     // for the lock and recurse until the stack is gone. Use it once while
     // only the exception's own allocation fails.
     ArmAllocations(0, false);
-    throwOnce(nullptr);
+    ThrowOnce(nullptr);
     DisarmAllocations();
     for (int round = 0; round < 2; ++round) {
-      HANDLE thread = CreateThread(nullptr, 0, throwOnce, nullptr, 0, nullptr);
+      HANDLE thread = CreateThread(nullptr, 0, ThrowOnce, nullptr, 0, nullptr);
       WaitForSingleObject(thread, INFINITE);
       CloseHandle(thread);
     }

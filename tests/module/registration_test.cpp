@@ -34,16 +34,23 @@ std::wstring HandlerKey(const wchar_t* fileClass, const std::wstring& displayNam
   return classes + fileClass + L"\\shellex\\ContextMenuHandlers\\" + displayName;
 }
 
+// Class keys in this process's own view; the handler keys both
+// architectures share in the 64-bit one.
+REGSAM ViewOf(const std::wstring& key) { return key.starts_with(classes + L"CLSID\\") ? 0 : KEY_WOW64_64KEY; }
+
 std::wstring ReadString(HKEY root, const std::wstring& key, const wchar_t* name) {
   wchar_t data[1024] = {};
   DWORD size = sizeof data - sizeof(wchar_t);
-  RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size);
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | ViewOf(key), &opened) != ERROR_SUCCESS) return data;
+  RegGetValueW(opened, nullptr, name, RRF_RT_REG_SZ, nullptr, data, &size);
+  RegCloseKey(opened);
   return data;
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | ViewOf(key), &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
 }
@@ -54,8 +61,12 @@ struct RegistryCleanup {
     for (const Scope* s : {&userScope, &machineScope}) {
       for (unsigned index : {s->menuIndex, s->iconIndex}) RegDeleteTreeW(s->root, ClassKey(index).c_str());
       for (const wchar_t* fileClass : {L"*", L"lnkfile", L"Directory"})
-        RegDeleteKeyW(s->root, HandlerKey(fileClass, s->displayName).c_str());
-      RegDeleteTreeW(s->root, (classes + L"Tamvera Sync").c_str());
+        RegDeleteKeyExW(s->root, HandlerKey(fileClass, s->displayName).c_str(), KEY_WOW64_64KEY, 0);
+      HKEY classesKey = nullptr;
+      if (RegOpenKeyExW(s->root, classes.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &classesKey) == ERROR_SUCCESS) {
+        RegDeleteTreeW(classesKey, L"Tamvera Sync");
+        RegCloseKey(classesKey);
+      }
     }
   }
 };
