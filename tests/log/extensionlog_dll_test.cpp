@@ -35,12 +35,12 @@ class LogThroughDll : public ::testing::Test {
 LSTATUS WINAPI RefusedCreateKey(HKEY, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD) {
   return ERROR_ACCESS_DENIED;
 }
-LSTATUS WINAPI IgnoredDeleteKey(HKEY, LPCWSTR) { return ERROR_SUCCESS; }
+LSTATUS WINAPI IgnoredDeleteKey(HKEY, LPCWSTR, REGSAM, DWORD) { return ERROR_SUCCESS; }
 
 TEST_F(LogThroughDll, NothingIsWrittenBeforeTheFirstClassObject) {
   // Registration logs "RegisterServer"; here it never reaches the registry.
   ImportHook create(dll->Module(), "advapi32.dll", "RegCreateKeyExW", reinterpret_cast<void*>(&RefusedCreateKey));
-  ImportHook remove(dll->Module(), "advapi32.dll", "RegDeleteKeyW", reinterpret_cast<void*>(&IgnoredDeleteKey));
+  ImportHook remove(dll->Module(), "advapi32.dll", "RegDeleteKeyExW", reinterpret_cast<void*>(&IgnoredDeleteKey));
   ASSERT_TRUE(create.Installed() && remove.Installed());
   EXPECT_EQ(dll->Install(TRUE, L""), E_FAIL);
   IClassFactory* factory = nullptr;
