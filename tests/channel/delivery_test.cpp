@@ -12,9 +12,9 @@
 #include "channel/commandbatch.h"
 #include "channel/delivery.h"
 #include "channel/pipeclient.h"
-#include "contextmenu/menuharness.h"
-#include "fakeapp.h"
-#include "channel/installscope.h"
+#include "support/menuharness.h"
+#include "support/fakeapp.h"
+#include "support/modulestate.h"
 #include "com/modulereference.h"
 #include "support/dllundertest.h"
 
@@ -94,9 +94,8 @@ class Delivery : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(moduleObjectCount.load(), 0); }
   void TearDown() override {
     EXPECT_TRUE(WaitUntil([] { return moduleObjectCount.load() == 0; }, 30000)) << "a delivery thread stayed";
-    installScope = savedScope;
   }
-  InstallScope savedScope = installScope.load();
+  InstallScopeOverride scope{InstallScope::Undecided};
 };
 
 TEST_F(Delivery, TheExamplesArriveByteForByteOneMessageEachInOrderOverOneConnection) {
@@ -143,10 +142,10 @@ TEST_F(Delivery, BuildCommandBatchFollowsTheScopeAndLeavesOutUnreadableItems) {
   const std::string list = DropListBytes(pathsAB);
   HGLOBAL drop = GlobalAlloc(GMEM_FIXED, list.size());
   list.copy(static_cast<char*>(drop), list.size());
-  installScope = InstallScope::Service;  // the service does not run: nothing is sent
+  scope.Set(InstallScope::Service);  // the service does not run: nothing is sent
   EXPECT_EQ(BuildCommandBatch(CommandAction::Download, static_cast<HDROP>(drop), 2), S_OK);
   EXPECT_EQ(moduleObjectCount.load(), 0) << "no delivery thread";
-  installScope = InstallScope::Undecided;
+  scope.Set(InstallScope::Undecided);
   // Indexes past the end of the drop list read as no path at all.
   EXPECT_EQ(BuildCommandBatch(CommandAction::Download, static_cast<HDROP>(drop), 4), S_OK);
   EXPECT_EQ(Bytes(Settled(app, 2)), downloadAB);

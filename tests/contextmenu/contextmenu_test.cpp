@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "contextmenu/menuharness.h"
+#include "support/menuharness.h"
 #include "support/childprocess.h"
 #include "support/dllundertest.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "contextmenu/menuharness.h"
+#include "support/menuharness.h"
 #include "channel/scopechoice.h"
 
 namespace {

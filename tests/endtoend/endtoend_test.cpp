@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "contextmenu/menuharness.h"
-#include "fakeapp.h"
-#include "iconhandler/iconpixels.h"
+#include "support/menuharness.h"
+#include "support/fakeapp.h"
+#include "support/iconpixels.h"
 #include "shellhost/shellselection.h"
 #include "support/dllundertest.h"
 

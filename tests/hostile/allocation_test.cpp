@@ -15,21 +15,21 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "channel/delivery.h"
-#include "channel/fakeapp.h"
-#include "contextmenu/menuharness.h"
+#include "support/fakeapp.h"
+#include "support/menuharness.h"
+#include "support/modulestate.h"
 #include "hostile/allocationcontrol.h"
 #include "log/extensionlog.h"
-#include "log/logtestsupport.h"
+#include "support/logfiles.h"
 #include "module/classids.h"
-#include "channel/installscope.h"
 #include "com/modulereference.h"
-#include "module/moduleinit.h"
 #include "util/settingsroot.h"
 #include "support/dllundertest.h"
 #include "support/importhook.h"
@@ -147,10 +147,12 @@ DWORD WINAPI ThrowOnce(void*) {
 
 class AllocationFailure : public ::testing::Test {
  protected:
+  static inline std::optional<InstallScopeOverride> userScope;
+  static void TearDownTestSuite() { userScope.reset(); }
   static void SetUpTestSuite() {
     // Settings come from the machine root, where only this test looks.
     UseMachineSettings();
-    installScope = InstallScope::User;
+    userScope.emplace(InstallScope::User);
     // The first exception of a thread sets up its exception state, which
     // the runtime keeps for good on this thread and in a pool for later
     // threads: set both up before anything is counted.
@@ -334,8 +336,7 @@ TEST_F(AllocationFailure, RegistrationReportsRunningOutAndLeaksNothing) {
 TEST_F(AllocationFailure, AFirstClassObjectRequestThatRanOutIsCompletedByTheNext) {
   const auto reset = [] {
     DestroyExtensionLog();
-    moduleInitialized = false;
-    modulePath.clear();
+    ForgetModuleInitialization();
   };
   reset();
   ASSERT_TRUE(ThreadsEnded());

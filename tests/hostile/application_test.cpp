@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "channel/fakeapp.h"
+#include "support/fakeapp.h"
 #include "hostile/hostilesupport.h"
 #include "support/testfiles.h"
 

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "channel/fakeapp.h"
+#include "support/fakeapp.h"
 #include "hostile/hostilesupport.h"
-#include "iconhandler/iconpixels.h"
-#include "log/logtestsupport.h"
+#include "support/iconpixels.h"
+#include "support/logfiles.h"
 #include "support/childprocess.h"
 #include "support/importhook.h"
 #include "support/testfiles.h"

@@ -1,6 +1,6 @@
 #include "hostile/hostilesupport.h"
 
-#include "iconhandler/iconpixels.h"
+#include "support/iconpixels.h"
 #include "support/testfiles.h"
 
 void PrintTo(const MenuSnapshot& menu, std::ostream* out) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "contextmenu/menuharness.h"
+#include "support/menuharness.h"
 #include "support/dllundertest.h"
 
 inline constexpr DWORD callLimitMs = 15000;

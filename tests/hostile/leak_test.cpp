@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "channel/fakeapp.h"
+#include "support/fakeapp.h"
 #include "hostile/hostilesupport.h"
-#include "log/logtestsupport.h"
+#include "support/logfiles.h"
 #include "support/importhook.h"
 #include "support/testfiles.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "hostile/hostilesupport.h"
-#include "log/logtestsupport.h"
+#include "support/logfiles.h"
 #include "channel/scopechoice.h"
 #include "support/testfiles.h"
 

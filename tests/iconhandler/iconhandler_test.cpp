@@ -11,7 +11,7 @@
 #include "imaging/icontoargb.h"
 #include "imaging/argbicon.h"
 #include "iconhandler/iconimagecache.h"
-#include "iconhandler/iconpixels.h"
+#include "support/iconpixels.h"
 #include "iconhandler/overlaymath.h"
 #include "iconhandler/shellfileicon.h"
 #include "iconhandler/statusoverlay.h"

@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "iconhandler/iconpixels.h"
+#include "support/iconpixels.h"
 #include "iconhandler/overlaymath.h"
 #include "support/dllundertest.h"
 #include "support/testfiles.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "log/logtestsupport.h"
+#include "support/logfiles.h"
 #include "support/dllundertest.h"
 #include "support/importhook.h"
 

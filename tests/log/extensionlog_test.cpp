@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "log/extensionlog.h"
-#include "log/logtestsupport.h"
+#include "support/logfiles.h"
 #include "util/settingsroot.h"
 #include "support/childprocess.h"
 #include "support/testfiles.h"

@@ -1,13 +1,15 @@
 #include "support/dllundertest.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 
 namespace {
-template <typename F>
-F Export(HMODULE module, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+// An export of the DLL called with the arguments; E_FAIL when the DLL did not
+// load or lacks it, so that a test fails on the result instead of crashing.
+template <typename Fn, typename... Args>
+HRESULT CallExport(HMODULE module, const char* name, Args... args) {
+  FARPROC address = module ? GetProcAddress(module, name) : nullptr;
+  if (!address) return E_FAIL;
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(address))(args...);
 }
 }  // namespace
 
@@ -22,7 +24,7 @@ std::wstring DllUnderTest::Path() { return ProgramDirectory() + L"\\SyncShellCon
 
 DllUnderTest::DllUnderTest() {
   module = LoadLibraryW(Path().c_str());
-  EXPECT_NE(module, nullptr) << "cannot load " << GetLastError();
+  if (!module) fwprintf(stderr, L"cannot load %ls: error %lu\n", Path().c_str(), GetLastError());
 }
 
 DllUnderTest::~DllUnderTest() {
@@ -30,28 +32,24 @@ DllUnderTest::~DllUnderTest() {
 }
 
 HRESULT DllUnderTest::GetClassObject(REFCLSID classId, REFIID riid, void** ppv) const {
-  using Fn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  return Export<Fn>(module, "DllGetClassObject")(classId, riid, ppv);
+  return CallExport<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(module, "DllGetClassObject", classId,
+                                                                         riid, ppv);
 }
 
 HRESULT DllUnderTest::CanUnloadNow() const {
-  using Fn = HRESULT(STDAPICALLTYPE*)();
-  return Export<Fn>(module, "DllCanUnloadNow")();
+  return CallExport<HRESULT(STDAPICALLTYPE*)()>(module, "DllCanUnloadNow");
 }
 
 HRESULT DllUnderTest::RegisterServer() const {
-  using Fn = HRESULT(STDAPICALLTYPE*)();
-  return Export<Fn>(module, "DllRegisterServer")();
+  return CallExport<HRESULT(STDAPICALLTYPE*)()>(module, "DllRegisterServer");
 }
 
 HRESULT DllUnderTest::UnregisterServer() const {
-  using Fn = HRESULT(STDAPICALLTYPE*)();
-  return Export<Fn>(module, "DllUnregisterServer")();
+  return CallExport<HRESULT(STDAPICALLTYPE*)()>(module, "DllUnregisterServer");
 }
 
 HRESULT DllUnderTest::Install(BOOL install, const wchar_t* commandLine) const {
-  using Fn = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
-  return Export<Fn>(module, "DllInstall")(install, commandLine);
+  return CallExport<HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR)>(module, "DllInstall", install, commandLine);
 }
 
 HRESULT DllUnderTest::CreateObject(REFCLSID classId, REFIID riid, void** ppv) const {

@@ -1,4 +1,4 @@
-#include "contextmenu/menuharness.h"
+#include "support/menuharness.h"
 
 #include <lmcons.h>
 

@@ -1,4 +1,4 @@
-#include "log/logtestsupport.h"
+#include "support/logfiles.h"
 
 #include <shlobj.h>
 

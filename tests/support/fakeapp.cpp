@@ -1,4 +1,4 @@
-#include "fakeapp.h"
+#include "support/fakeapp.h"
 
 #include <tlhelp32.h>
 

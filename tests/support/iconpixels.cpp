@@ -1,4 +1,4 @@
-#include "iconhandler/iconpixels.h"
+#include "support/iconpixels.h"
 
 #include <algorithm>
 
