@@ -45,7 +45,7 @@ enum class Size { Large, Small };
 
 // --- the measured icon, through the DLL's exports ---
 
-IPersistFile* NewIconObject(const BenchDll& dll) {
+IPersistFile* NewIconObject(const DllUnderTest& dll) {
   IPersistFile* file = nullptr;
   if (FAILED(dll.CreateObject(userIconClass, IID_IPersistFile, reinterpret_cast<void**>(&file)))) return nullptr;
   return file;
@@ -68,7 +68,7 @@ HICON ExtractIcon(IExtractIconW* extract, const std::wstring& path, Size size) {
 // Makes the object, loads the path and extracts the icon; the object is
 // handed back alive (releasing any icon object empties the cache, so
 // Explorer's objects overlap while icons are built). Null on failure.
-IPersistFile* ProductIcon(const BenchDll& dll, const std::wstring& path, Size size) {
+IPersistFile* ProductIcon(const DllUnderTest& dll, const std::wstring& path, Size size) {
   IPersistFile* file = NewIconObject(dll);
   if (!file) return nullptr;
   file->Load(path.c_str(), STGM_READ);
@@ -254,7 +254,7 @@ void ShellPlainIcon(const std::wstring& plainFile, Size size) {
 // --- fixtures ---
 
 std::vector<Placeholder> MakePlaceholders(const std::wstring& folder, int count) {
-  MakeFolder(folder);
+  CreateFolder(folder);
   std::vector<Placeholder> placeholders;
   for (int i = 0; i < count; ++i) {
     const int type = i % typeCount;
@@ -264,23 +264,23 @@ std::vector<Placeholder> MakePlaceholders(const std::wstring& folder, int count)
                            : folder + FormatWideString(L"\\file %04d%s.tmvs", i, typeExtensions[type]);
     std::string state = progress < 0 ? std::string() : FormatString("10:kvx_statusi%de", progress);
     state += FormatString("8:kvx_typei%de", type == folderType ? 2 : 1);
-    WriteFileBytes(path, "");
-    WriteFileBytes(path + L":com.tamvera.Sync", "d" + state + "e");
+    WriteBytes(path, "");
+    WriteBytes(path + L":com.tamvera.Sync", "d" + state + "e");
     placeholders.push_back({path, type, progress});
   }
   return placeholders;
 }
 
 std::vector<std::wstring> MakePlainFiles(const std::wstring& folder) {
-  MakeFolder(folder);
+  CreateFolder(folder);
   std::vector<std::wstring> files;
   for (int type = 0; type < typeCount; ++type) {
     if (type == folderType) {
       files.push_back(folder + L"\\Album");
-      MakeFolder(files.back());
+      CreateFolder(files.back());
     } else {
       files.push_back(folder + L"\\sample" + typeExtensions[type]);
-      WriteFileBytes(files.back(), "content");
+      WriteBytes(files.back(), "content");
     }
   }
   return files;
@@ -293,7 +293,7 @@ struct Timings {
 const char* SizeName(Size size) { return size == Size::Large ? "256 px" : "16 px"; }
 
 // The first placeholders hold every type and every step.
-void PrimeCache(const BenchDll& dll, const std::vector<Placeholder>& placeholders, Size size, LiveObjects& live) {
+void PrimeCache(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders, Size size, LiveObjects& live) {
   for (size_t i = 0; i < static_cast<size_t>(stepCount) && i < placeholders.size(); ++i)
     live.Add(ProductIcon(dll, placeholders[i].path, size));
 }
@@ -302,7 +302,7 @@ void PrimeCache(const BenchDll& dll, const std::vector<Placeholder>& placeholder
 // alive (so the cache stays warm), each kind of work over the same
 // placeholders in turn; the objects go between rounds, outside the timing.
 // The first round warms up.
-Timings MeasureWarm(const BenchDll& dll, const std::vector<Placeholder>& placeholders,
+Timings MeasureWarm(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders,
                     const std::vector<std::wstring>& plainFiles, const FloorImages& images, Size size, int rounds,
                     int perRound, Samples& extractAlone) {
   Timings timings;
@@ -352,7 +352,7 @@ Timings MeasureWarm(const BenchDll& dll, const std::vector<Placeholder>& placeho
 
 // Each sample the first icon after the cache was emptied, while another
 // object keeps GDI+ started; the objects go outside the timing.
-Timings MeasureCold(const BenchDll& dll, const std::vector<Placeholder>& placeholders,
+Timings MeasureCold(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders,
                     const std::vector<std::wstring>& plainFiles, const FloorImages& images, Size size, int samples) {
   Timings timings;
   for (int sample = 0; sample <= samples; ++sample) {
@@ -388,15 +388,15 @@ int main() {
 
   int status = 0;
   {
-    BenchFolder folder;
-    MakeFolder(folder.Path() + L"\\app");
+    TempFolder folder;
+    CreateFolder(folder.Path() + L"\\app");
     RunningApplication application(folder.Path() + L"\\app");
     const std::wstring root = folder.Path() + L"\\Sync";
-    MakeSyncRoot(root, 2, 1, UserName());
+    MakeSyncRoot(root, FolderRecord(2, 1, CurrentUser()));
     const std::vector<Placeholder> placeholders = MakePlaceholders(root + L"\\Photos", 1000);
     const std::vector<std::wstring> plainFiles = MakePlainFiles(folder.Path() + L"\\Plain");
 
-    BenchDll dll;
+    DllUnderTest dll;
     if (!dll.Module()) return 1;
     for (const Size size : {Size::Large, Size::Small}) {
       const FloorImages images = MakeFloorImages(plainFiles[0], size);

@@ -58,12 +58,12 @@ struct MenuCase {
   // How many items the decision has to look at before nothing can change it.
   size_t itemsNeeded;
   std::vector<Entry> entries;
-  IDataObject* selection = nullptr;
+  ComPtr<IDataObject> selection{};
 };
 
 // --- the measured right-click, through the DLL's exports ---
 
-bool RightClick(const BenchDll& dll, IDataObject* selection, int* itemCount = nullptr) {
+bool RightClick(const DllUnderTest& dll, IDataObject* selection, int* itemCount = nullptr) {
   IShellExtInit* init = nullptr;
   if (FAILED(dll.CreateObject(userMenuClass, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) return false;
   init->Initialize(nullptr, selection, nullptr);
@@ -207,7 +207,7 @@ void FloorRightClick(HMODULE dll, const MenuCase& menuCase, Work work = Work::Fl
       const DWORD selfMarker = GetFileAttributesW((self + L"\\.sync\\ID").c_str());
       if (selfMarker != INVALID_FILE_ATTRIBUTES && !(selfMarker & FILE_ATTRIBUTE_DIRECTORY)) root = self;
       ReadStream(root + L"\\.sync\\ID:com.tamvera.Sync", work);
-      UserName();
+      CurrentUser();
     }
     if (IsPlaceholderName(name)) ReadStream(std::wstring(name) + L":com.tamvera.Sync", work);
   }
@@ -319,11 +319,11 @@ std::string PlaceholderState(int progress) {
 // Explorer's order: folders first, then files by name. kinds cycles over
 // 'f' ordinary file, 'w' waiting placeholder, 'r' placeholder being received.
 std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, size_t total, const char* kinds) {
-  MakeFolder(folder);
+  CreateFolder(folder);
   std::vector<std::wstring> paths;
   for (size_t i = 0; i < folders; ++i) {
     paths.push_back(folder + FormatWideString(L"\\Folder %03u", static_cast<unsigned>(i)));
-    MakeFolder(paths.back());
+    CreateFolder(paths.back());
   }
   const size_t kindCount = strlen(kinds);
   for (size_t i = 0; paths.size() < total; ++i) {
@@ -331,11 +331,11 @@ std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, 
     const unsigned number = static_cast<unsigned>(i);
     if (kind == 'f') {
       paths.push_back(folder + FormatWideString(L"\\item %04u.txt", number));
-      WriteFileBytes(paths.back(), "content");
+      WriteBytes(paths.back(), "content");
     } else {
       paths.push_back(folder + FormatWideString(L"\\item %04u.docx.tmvs", number));
-      WriteFileBytes(paths.back(), "");
-      WriteFileBytes(paths.back() + L":com.tamvera.Sync", PlaceholderState(kind == 'r' ? 40 : -1));
+      WriteBytes(paths.back(), "");
+      WriteBytes(paths.back() + L":com.tamvera.Sync", PlaceholderState(kind == 'r' ? 40 : -1));
     }
   }
   return paths;
@@ -380,11 +380,11 @@ std::vector<double> InterleavedMedians(const std::vector<std::function<void()>>&
 
 // Rounds of perRun operations of each kind, interleaved so that the load of
 // the machine falls on all three alike; the first round warms up.
-Timings Measure(const BenchDll& dll, const MenuCase& menuCase, ShellItems& shell, int rounds, int perRun) {
+Timings Measure(const DllUnderTest& dll, const MenuCase& menuCase, ShellItems& shell, int rounds, int perRun) {
   Timings timings;
   for (int round = 0; round <= rounds; ++round) {
     double start = NowNs();
-    for (int i = 0; i < perRun; ++i) RightClick(dll, menuCase.selection);
+    for (int i = 0; i < perRun; ++i) RightClick(dll, menuCase.selection.Get());
     const double product = (NowNs() - start) / perRun;
     start = NowNs();
     for (int i = 0; i < perRun; ++i) FloorRightClick(dll.Module(), menuCase);
@@ -411,16 +411,16 @@ Timings Measure(const BenchDll& dll, const MenuCase& menuCase, ShellItems& shell
 
 int RunFirstClickChild(const wchar_t* itemPath, const wchar_t* outputPath) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IDataObject* selection = NewDropDataObject({itemPath});
+  ComPtr<IDataObject> selection = DropDataObject({itemPath});
   const double start = NowNs();
-  BenchDll dll;
+  DllUnderTest dll;
   const double loaded = NowNs();
-  const bool built = RightClick(dll, selection);
+  const bool built = RightClick(dll, selection.Get());
   const double clicked = NowNs();
-  selection->Release();
+  selection.Reset();
   const std::string line = FormatString("%Ld\t%Ld\n", static_cast<int64_t>(loaded - start),
                                         static_cast<int64_t>(clicked - loaded));
-  WriteFileBytes(outputPath, line);
+  WriteBytes(outputPath, line);
   return built ? 0 : 1;
 }
 
@@ -478,21 +478,21 @@ int main() {
   if (argv && argc == 4 && std::wstring(argv[1]) == L"--first-click") return RunFirstClickChild(argv[2], argv[3]);
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  BenchFolder folder;
-  MakeFolder(folder.Path() + L"\\app");
+  TempFolder folder;
+  CreateFolder(folder.Path() + L"\\app");
   RunningApplication application(folder.Path() + L"\\app");
   if (!application.Ready()) return 1;
 
   // A selective folder of type 2 that belongs to the current user.
   const std::wstring root = folder.Path() + L"\\Sync";
-  MakeSyncRoot(root, 2, 1, UserName());
+  MakeSyncRoot(root, FolderRecord(2, 1, CurrentUser()));
   const char* mixedKinds = "fwr";
   const char* everyItemKinds = "fw";
   const std::vector<std::wstring> mixed = MakeItems(root + L"\\Docs", 50, 1000, mixedKinds);
   const std::vector<std::wstring> noDownload = MakeItems(root + L"\\Archive", 50, 1000, everyItemKinds);
   const std::wstring outsideFile = folder.Path() + L"\\Outside\\notes.txt";
-  MakeFolder(folder.Path() + L"\\Outside");
-  WriteFileBytes(outsideFile, "content");
+  CreateFolder(folder.Path() + L"\\Outside");
+  WriteBytes(outsideFile, "content");
   const std::wstring file = mixed[50];
   const std::wstring placeholder = mixed[52];
 
@@ -516,14 +516,14 @@ int main() {
       {"1 file outside sync folders", "1 item", {outsideFile}, 1, {shareEntry}},
   };
 
-  BenchDll dll;
+  DllUnderTest dll;
   if (!dll.Module()) return 1;
   int status = 0;
   std::vector<Timings> results;
   for (MenuCase& menuCase : cases) {
-    menuCase.selection = NewDropDataObject(menuCase.paths);
+    menuCase.selection = DropDataObject(menuCase.paths);
     int items = 0;
-    if (!RightClick(dll, menuCase.selection, &items) || items != static_cast<int>(menuCase.entries.size())) {
+    if (!RightClick(dll, menuCase.selection.Get(), &items) || items != static_cast<int>(menuCase.entries.size())) {
       fprintf(stderr, "%s: the menu has %d entries, not %u\n", menuCase.name, items,
               static_cast<unsigned>(menuCase.entries.size()));
       status = 1;
@@ -602,15 +602,14 @@ int main() {
     const bool hadLog = GetFileAttributesW(logFile.c_str()) != INVALID_FILE_ATTRIBUTES;
     application.SwitchLog(true);
     const std::vector<double> medians = InterleavedMedians(
-        {[&] { RightClick(dll, cases[0].selection); }, [&] { FloorRightClick(dll.Module(), cases[0]); }}, 15, 20);
+        {[&] { RightClick(dll, cases[0].selection.Get()); }, [&] { FloorRightClick(dll.Module(), cases[0]); }}, 15, 20);
     application.SwitchLog(false);
-    RightClick(dll, cases[0].selection);  // reads the switch: the log closes
+    RightClick(dll, cases[0].selection.Get());  // reads the switch: the log closes
     if (!hadLog) DeleteFileW(logFile.c_str());
     if (madeFolder) RemoveDirectoryW(logFolder.c_str());
     ReportTimedRow("right-click", "1 file in selective folder, log on (floor: log off)", "1 item", medians[0],
                    medians[1], 0);
   }
 
-  for (MenuCase& menuCase : cases) menuCase.selection->Release();
   return status;
 }

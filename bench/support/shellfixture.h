@@ -1,6 +1,6 @@
 #pragma once
-// What the menu and icon benchmarks share: the built DLL reached through its
-// exports, a data object over a drop list, the application's registry values
+// What the menu and icon benchmarks add to the tests' fixtures (the DLL under
+// test, drop lists, folders and records): the application's registry values
 // and presence mutex as a running per-user installation leaves them, and the
 // raw system reads that the floors are made of.
 #include <windows.h>
@@ -10,32 +10,13 @@
 #include <string>
 #include <vector>
 
-// The built DLL beside the benchmark, loaded the way a host loads it.
-class BenchDll {
- public:
-  BenchDll();
-  ~BenchDll();
-  BenchDll(const BenchDll&) = delete;
-  BenchDll& operator=(const BenchDll&) = delete;
+#include "support/dllundertest.h"
+#include "support/menuharness.h"
+#include "support/testfiles.h"
 
-  HMODULE Module() const { return module; }
-  // DllGetClassObject for the class index, then CreateInstance.
-  HRESULT CreateObject(unsigned classIndex, REFIID riid, void** ppv) const;
-
- private:
-  using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  HMODULE module = nullptr;
-  GetClassObjectFn getClassObject = nullptr;
-};
-
-// "{581FFAnn-FC33-0000-0602-95003A5CDE89}" of the class index.
-CLSID BenchClassId(unsigned classIndex);
-inline constexpr unsigned userMenuClass = 0;
-inline constexpr unsigned userIconClass = 1;
-
-// A data object whose only format is CF_HDROP over the paths; each GetData
-// hands out a fresh copy, as the shell's does. Holds one reference.
-IDataObject* NewDropDataObject(const std::vector<std::wstring>& paths);
+// The classes the benchmarks create, as the per-user installation registers them.
+inline const CLSID userMenuClass = TestClassId(0);
+inline const CLSID userIconClass = TestClassId(1);
 
 // The per-user application as it runs: its install location under
 // HKEY_CURRENT_USER (so the scope is the user's), its presence mutex, the
@@ -68,25 +49,6 @@ class RunningApplication {
   HANDLE mutex = nullptr;
   bool ready = false;
 };
-
-// A folder under the temporary folder, removed with its contents at the end.
-class BenchFolder {
- public:
-  BenchFolder();
-  ~BenchFolder();
-  BenchFolder(const BenchFolder&) = delete;
-  BenchFolder& operator=(const BenchFolder&) = delete;
-  const std::wstring& Path() const { return path; }
-
- private:
-  std::wstring path;
-};
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-void MakeFolder(const std::wstring& path);
-// ".sync\ID" with the identity record in its stream.
-void MakeSyncRoot(const std::wstring& root, int type, int mode, const std::wstring& owner);
-std::wstring UserName();
 
 // The least the system must do to read a record stream: open, size, read,
 // close. False when the stream does not open.
