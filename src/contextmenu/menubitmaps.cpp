@@ -64,9 +64,7 @@ HBITMAP BitmapOfIcon(HICON icon, int width, int height) {
 
 }  // namespace
 
-MenuBitmaps::MenuBitmaps() {
-  const int width = GetSystemMetrics(SM_CXMENUCHECK);
-  const int height = GetSystemMetrics(SM_CYMENUCHECK);
+MenuBitmaps::MenuBitmaps(int width, int height) : width(width), height(height) {
   if (width <= 0 || height <= 0) return;
   const HMODULE module = ModuleHandle();
   const std::wstring folder = ModuleFolder();

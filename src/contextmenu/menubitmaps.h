@@ -1,5 +1,5 @@
 #pragma once
-// The four menu-entry bitmaps of one menu object, at the check-mark size.
+// The four menu-entry bitmaps at one size.
 #include <windows.h>
 
 #include <array>
@@ -10,15 +10,20 @@ class MenuBitmaps {
  public:
   static constexpr size_t slotCount = 4;
 
-  // Builds every slot: the icon file beside the DLL when it loads, else the
-  // DLL's own icon resource; a slot whose image cannot be made stays null.
-  MenuBitmaps();
+  // Builds every slot at width x height: the icon file beside the DLL when
+  // it loads, else the DLL's own icon resource; a slot whose image cannot be
+  // made stays null. GDI+ must be running.
+  MenuBitmaps(int width, int height);
   MenuBitmaps(const MenuBitmaps&) = delete;
   MenuBitmaps& operator=(const MenuBitmaps&) = delete;
 
   // Null for an empty slot or a slot number out of range.
   HBITMAP Slot(size_t slot) const { return slot < slotCount ? bitmaps[slot].Get() : nullptr; }
+  int Width() const { return width; }
+  int Height() const { return height; }
 
  private:
+  int width;
+  int height;
   std::array<UniqueBitmap, slotCount> bitmaps;
 };

@@ -33,3 +33,7 @@ void ApplyItem(SelectionSummary& summary, bool isFolder, bool isPlaceholder, int
     summary.anyWaitingPlaceholder = true;
   }
 }
+
+void ApplyUnreadItems(SelectionSummary& summary) {
+  summary.anyFolder = summary.anyRegular = summary.anyWaitingPlaceholder = summary.anyReceiving = true;
+}

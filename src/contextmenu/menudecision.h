@@ -43,3 +43,6 @@ void ApplyFolderRecord(SelectionSummary& summary, uint32_t type, bool mode, bool
 // One scanned item's part of the summary; progress is only looked at for
 // placeholders (0 to 100 is a download under way, anything else waits).
 void ApplyItem(SelectionSummary& summary, bool isFolder, bool isPlaceholder, int32_t progress);
+
+// Items the scan had no time to read: each may be of every kind.
+void ApplyUnreadItems(SelectionSummary& summary);

@@ -13,6 +13,7 @@
 #include "channel/pipeclient.h"
 #include "channel/installscope.h"
 #include "contextmenu/menucommands.h"
+#include "contextmenu/sharedmenubitmaps.h"
 #include "contextmenu/utf8prefix.h"
 #include "log/extensionlog.h"
 #include "com/errorbarrier.h"
@@ -24,6 +25,9 @@
 #include "syncstate/syncfolder.h"
 
 namespace {
+
+// How long a right-click may read the selection on Explorer's thread.
+constexpr UINT scanBudgetMs = 250;
 
 // The share entry is on unless the application stored a REG_DWORD 0.
 bool ReadSharingEnabled() {
@@ -100,11 +104,19 @@ bool ShellContextMenu::FetchSelection(UINT flags) {
   return true;
 }
 
-SelectionSummary ShellContextMenu::ScanSelection() const {
+SelectionSummary ShellContextMenu::ScanSelection(ULONGLONG deadline) const {
   SelectionSummary summary;
-  bool first = true;
+  UINT index = 0;
   selection.VisitPaths(fileCount, [&](const std::wstring& path) {
-    const bool isFirst = std::exchange(first, false);
+    const bool isFirst = index++ == 0;
+    if (!isFirst && GetTickCount64() >= deadline) {
+      // A slow share must not hold Explorer's thread: what is not read may
+      // be anything, so every entry that might apply stays.
+      const UINT unread = fileCount - (index - 1);
+      ApplyUnreadItems(summary);
+      LogMessage(L"Context menu: %u of %u items left unread after %u ms", unread, fileCount, scanBudgetMs);
+      return false;
+    }
     const DWORD attributes = FileAttributesOf(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -131,11 +143,11 @@ SelectionSummary ShellContextMenu::ScanSelection() const {
 }
 
 void ShellContextMenu::SetMenuItemBitmap(HMENU menu, UINT position, UINT slot) const {
-  if (slot >= MenuBitmaps::slotCount) return;
+  if (slot >= MenuBitmaps::slotCount || !bitmaps) return;
   MENUITEMINFOW item{};
   item.cbSize = sizeof item;
   item.fMask = MIIM_BITMAP;
-  item.hbmpItem = bitmaps.Slot(slot);
+  item.hbmpItem = bitmaps->Slot(slot);
   SetMenuItemInfoW(menu, position, TRUE, &item);
   // Add our style to the host's menu styles instead of replacing them.
   MENUINFO info{};
@@ -158,6 +170,10 @@ void ShellContextMenu::InsertCommand(HMENU menu, UINT position, UINT idCmdFirst,
 
 HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst,
                                                              UINT idCmdLast, UINT flags) try {
+  // A double-click or Enter only looks for the default verb, and none of
+  // ours is one: nothing to read, build or log.
+  if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  const ULONGLONG deadline = GetTickCount64() + scanBudgetMs;
   LogMessage(L"Called context menu");
   if (!FetchSelection(flags)) return E_NOTIMPL;
 
@@ -168,12 +184,14 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU menu, UINT in
     return E_NOTIMPL;
   }
 
-  SelectionSummary summary = ScanSelection();
+  SelectionSummary summary = ScanSelection(deadline);
   summary.sharingEnabled = ReadSharingEnabled();
   if (!summary.sharingEnabled) LogMessage(L"File sharing is disabled");
 
+  const std::vector<PlannedEntry> entries = DecideMenuEntries(summary);
+  if (!entries.empty() && !bitmaps) bitmaps = SharedMenuBitmaps();
   UINT position = indexMenu;
-  for (const PlannedEntry& planned : DecideMenuEntries(summary)) {
+  for (const PlannedEntry& planned : entries) {
     // An id beyond the host's range would belong to another handler.
     if (uint64_t{idCmdFirst} + MenuCommandFor(planned.entry).id > idCmdLast) continue;
     InsertCommand(menu, position++, idCmdFirst, planned.entry, planned.greyed);
@@ -191,7 +209,16 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* i
   if (!info || !IS_INTRESOURCE(info->lpVerb)) return E_INVALIDARG;
   const MenuCommand* command = FindMenuCommand(reinterpret_cast<UINT_PTR>(info->lpVerb));
   if (!command) return E_INVALIDARG;
-  return BuildCommandBatch(command->action, selection.Drop(), selection.Drop() ? fileCount : 0);
+  // One pass over the drop list: asking for item i walks all items before it.
+  std::vector<std::wstring> paths;
+  if (selection.Drop()) {
+    paths.reserve(fileCount);
+    selection.VisitPaths(fileCount, [&](const std::wstring& path) {
+      paths.push_back(path);
+      return true;
+    });
+  }
+  return BuildCommandBatch(command->action, std::move(paths));
 } CATCH_RETURN()
 
 HRESULT STDMETHODCALLTYPE ShellContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, CHAR* name,

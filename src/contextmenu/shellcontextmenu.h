@@ -3,11 +3,12 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
+#include <memory>
+
 #include "contextmenu/menubitmaps.h"
 #include "contextmenu/menudecision.h"
 #include "contextmenu/selectionmedium.h"
 #include "com/comobject.h"
-#include "imaging/gdipluslease.h"
 
 // The context-menu handler Explorer creates for each right-click.
 class ShellContextMenu : public IContextMenu, private IShellExtInit, public ComObject<ShellContextMenu> {
@@ -32,14 +33,15 @@ class ShellContextMenu : public IContextMenu, private IShellExtInit, public ComO
                                        HKEY progId) override;
 
   bool FetchSelection(UINT flags);
-  SelectionSummary ScanSelection() const;
+  // Reads the items until the summary is settled or, after the first item,
+  // the deadline (a GetTickCount64 value) has passed.
+  SelectionSummary ScanSelection(ULONGLONG deadline) const;
   void InsertCommand(HMENU menu, UINT position, UINT idCmdFirst, MenuEntry entry, bool greyed) const;
   void SetMenuItemBitmap(HMENU menu, UINT position, UINT slot) const;
 
-  // GDI+ runs from before the bitmaps are built until after they are gone.
-  GdiplusLease gdiplus;
   UINT fileCount = 0;
-  MenuBitmaps bitmaps;
+  // Shared with the other menu objects; taken when an entry is first shown.
+  std::shared_ptr<const MenuBitmaps> bitmaps;
   SelectionMedium selection;
   Microsoft::WRL::ComPtr<IDataObject> dataObject;
 };

@@ -5,6 +5,7 @@
 
 #include "com/errorbarrier.h"
 #include "com/modulereference.h"
+#include "contextmenu/sharedmenubitmaps.h"
 #include "contextmenu/shellcontextmenu.h"
 #include "iconhandler/shellfileicon.h"
 #include "module/classfactory.h"
@@ -50,7 +51,13 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) try {
   return CLASS_E_CLASSNOTAVAILABLE;
 } CATCH_RETURN()
 
-STDAPI DllCanUnloadNow() { return moduleObjectCount.load() == 0 ? S_OK : S_FALSE; }
+// Before the caller may unload the module, what the objects shared goes, on
+// the caller's thread: the loader lock of the entry point forbids GDI+.
+STDAPI DllCanUnloadNow() try {
+  if (moduleObjectCount.load() != 0) return S_FALSE;
+  ReleaseSharedMenuBitmaps();
+  return S_OK;
+} CATCH_RETURN()
 
 // Registration happens through DllInstall only.
 STDAPI DllRegisterServer() { return S_OK; }

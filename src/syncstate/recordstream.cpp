@@ -16,7 +16,8 @@ bool ReadRecordStream(const std::wstring& streamPath, std::string& bytes) {
   const std::shared_ptr<SyncHandle> stream = OpenStream(streamPath);
   if (!stream) return false;
   // The size is the file's claim: checked before it becomes an allocation.
-  const uint64_t size = stream->GetSize();
+  // Read from the open handle, so that a record costs one open.
+  const uint64_t size = stream->OpenSize();
   if (size == 0 || size > maxRecordBytes) return true;
   bytes.resize(static_cast<size_t>(size));
   const uint32_t read = stream->Read(bytes.data(), static_cast<uint32_t>(size));

@@ -61,6 +61,13 @@ int64_t SyncHandle::GetModifiedTime() { return -1; }
 
 uint64_t SyncHandle::GetSize() { return 0; }
 
+uint64_t SyncHandle::OpenSize() {
+  SectionLock guard(lock);
+  LARGE_INTEGER size;
+  if (!osHandle.Valid() || !GetFileSizeEx(osHandle.Get(), &size)) return 0;
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
 void SyncHandle::Close() {
   SectionLock guard(lock);
   osHandle.Reset();

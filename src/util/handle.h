@@ -68,6 +68,9 @@ class SyncHandle {
   virtual HandleKind GetKind() = 0;
 
   const std::wstring& Path() const { return path; }
+  // The size of the open object from its own handle, without another open;
+  // 0 when closed or unreadable.
+  uint64_t OpenSize();
   DWORD LastError();
   OpenMode Mode();
 

@@ -139,17 +139,14 @@ TEST(DeliveryThroughTheDll, StartsTheUserApplicationAndKeepsTheDllLoadedUntilThe
 TEST_F(Delivery, BuildCommandBatchFollowsTheScopeAndLeavesOutUnreadableItems) {
   FakeSyncApp app;
   ASSERT_TRUE(app.WaitReady());
-  const std::string list = DropListBytes(pathsAB);
-  HGLOBAL drop = GlobalAlloc(GMEM_FIXED, list.size());
-  list.copy(static_cast<char*>(drop), list.size());
   scope.Set(InstallScope::Service);  // the service does not run: nothing is sent
-  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, static_cast<HDROP>(drop), 2), S_OK);
+  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, pathsAB), S_OK);
   EXPECT_EQ(moduleObjectCount.load(), 0) << "no delivery thread";
   scope.Set(InstallScope::Undecided);
-  // Indexes past the end of the drop list read as no path at all.
-  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, static_cast<HDROP>(drop), 4), S_OK);
+  // Empty paths and paths a reader would have cut are left out.
+  const std::wstring overlong = L"C:\\" + std::wstring(maxCommandPathChars, L'x');
+  EXPECT_EQ(BuildCommandBatch(CommandAction::Download, {L"", pathsAB[0], overlong, pathsAB[1]}), S_OK);
   EXPECT_EQ(Bytes(Settled(app, 2)), downloadAB);
-  GlobalFree(drop);
 }
 
 TEST_F(Delivery, FiftyAtOnceAllArriveWholeEachOnItsOwnConnection) {
