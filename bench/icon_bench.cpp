@@ -1,9 +1,9 @@
 // The placeholder icon as Explorer asks for it, through the built DLL: an
 // icon object from DllGetClassObject and its factory, Load, GetIconLocation,
-// Extract at 256 or at 16 pixels, Release. Over a folder of 1,000
-// placeholders of 20 types and every progress step, with the image cache
-// warm (another icon object keeps it alive, as Explorer's overlapping objects
-// do, and every type and step was seen) and cold (the first of its type).
+// Extract at 16, 32, 48 or 256 pixels, Release, before the next icon's object
+// is made. Over a folder of 1,000 placeholders of 20 types and every progress
+// step, with the image cache warm (every type and step was seen by objects
+// released since) and cold (the first icon after DllCanUnloadNow emptied it).
 // Beside each: the floor (the state and record reads, one copy, one draw and
 // one conversion of the image at that size) and the shell's own icon lookup
 // for a plain file of the same type at the same size.
@@ -41,7 +41,7 @@ struct Placeholder {
   int progress;
 };
 
-enum class Size { Large, Small };
+constexpr int sides[] = {16, 32, 48, 256};
 
 // --- the measured icon, through the DLL's exports ---
 
@@ -51,57 +51,31 @@ IPersistFile* NewIconObject(const DllUnderTest& dll) {
   return file;
 }
 
-HICON ExtractIcon(IExtractIconW* extract, const std::wstring& path, Size size) {
+HICON ExtractIcon(IExtractIconW* extract, const std::wstring& path, int side) {
   wchar_t location[MAX_PATH] = {};
   int index = 0;
   UINT flags = 0;
   extract->GetIconLocation(GIL_FORSHELL, location, MAX_PATH, &index, &flags);
   HICON icon = nullptr;
-  // Different sizes: only the class asked for is built.
-  if (size == Size::Large)
-    extract->Extract(path.c_str(), 0, &icon, nullptr, MAKELONG(256, 16));
-  else
-    extract->Extract(path.c_str(), 0, nullptr, &icon, MAKELONG(256, 16));
+  // Only the large icon is asked for, at the side measured.
+  extract->Extract(path.c_str(), 0, &icon, nullptr, MAKELONG(side, 16));
   return icon;
 }
 
-// Makes the object, loads the path and extracts the icon; the object is
-// handed back alive (releasing any icon object empties the cache, so
-// Explorer's objects overlap while icons are built). Null on failure.
-IPersistFile* ProductIcon(const DllUnderTest& dll, const std::wstring& path, Size size) {
+// Makes the object, loads the path, extracts the icon and releases the
+// object, as Explorer does for each icon. False when no icon came.
+bool ProductIcon(const DllUnderTest& dll, const std::wstring& path, int side) {
   IPersistFile* file = NewIconObject(dll);
-  if (!file) return nullptr;
+  if (!file) return false;
   file->Load(path.c_str(), STGM_READ);
   IExtractIconW* extract = nullptr;
   file->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract));
-  HICON icon = ExtractIcon(extract, path, size);
+  HICON icon = ExtractIcon(extract, path, side);
   extract->Release();
-  if (!icon) {
-    file->Release();
-    return nullptr;
-  }
-  DestroyIcon(icon);
-  return file;
+  file->Release();
+  if (icon) DestroyIcon(icon);
+  return icon != nullptr;
 }
-
-// Icon objects alive together, released together.
-class LiveObjects {
- public:
-  LiveObjects() = default;
-  ~LiveObjects() { ReleaseAll(); }
-  LiveObjects(const LiveObjects&) = delete;
-  LiveObjects& operator=(const LiveObjects&) = delete;
-  void Add(IPersistFile* object) {
-    if (object) objects.push_back(object);
-  }
-  void ReleaseAll() {
-    for (IPersistFile* object : objects) object->Release();
-    objects.clear();
-  }
-
- private:
-  std::vector<IPersistFile*> objects;
-};
 
 // --- the floor ---
 
@@ -150,17 +124,14 @@ struct FloorImages {
   std::vector<std::unique_ptr<Gdiplus::Bitmap>> overlays;  // by step
 };
 
-HICON ShellIcon(const std::wstring& path, Size size, bool useAttributes = false, DWORD attributes = 0) {
+// The shell's icon of the type from its image list of that side.
+HICON ShellIcon(const std::wstring& path, int side, bool useAttributes = false, DWORD attributes = 0) {
   const UINT extra = useAttributes ? SHGFI_USEFILEATTRIBUTES : 0;
   SHFILEINFOW info{};
-  if (size == Size::Small) {
-    if (!SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON | extra))
-      return nullptr;
-    return info.hIcon;
-  }
   if (!SHGetFileInfoW(path.c_str(), attributes, &info, sizeof info, SHGFI_SYSICONINDEX | extra)) return nullptr;
+  const int listKind = side <= 16 ? SHIL_SMALL : side <= 32 ? SHIL_LARGE : side <= 48 ? SHIL_EXTRALARGE : SHIL_JUMBO;
   IImageList* list = nullptr;
-  if (FAILED(SHGetImageList(SHIL_JUMBO, __uuidof(IImageList), reinterpret_cast<void**>(&list)))) return nullptr;
+  if (FAILED(SHGetImageList(listKind, __uuidof(IImageList), reinterpret_cast<void**>(&list)))) return nullptr;
   HICON icon = nullptr;
   list->GetIcon(info.iIcon, ILD_NORMAL, &icon);
   list->Release();
@@ -193,9 +164,9 @@ void DrawMark(Gdiplus::Bitmap& image, int progress) {
   }
 }
 
-FloorImages MakeFloorImages(const std::wstring& plainFile, Size size) {
+FloorImages MakeFloorImages(const std::wstring& plainFile, int side) {
   FloorImages images;
-  HICON icon = ShellIcon(plainFile, size);
+  HICON icon = ShellIcon(plainFile, side);
   images.faded = ImageOfIcon(icon);
   if (icon) DestroyIcon(icon);
   if (!images.faded) return images;
@@ -234,10 +205,10 @@ void FloorIcon(const Placeholder& placeholder, const FloorImages& images) {
 
 // What a first of its type cannot avoid besides: the shell's icon for the
 // type and the mark drawn once.
-void ColdFloorIcon(const Placeholder& placeholder, const FloorImages& images, Size size) {
+void ColdFloorIcon(const Placeholder& placeholder, const FloorImages& images, int side) {
   const std::wstring name = placeholder.path.substr(0, placeholder.path.size() - 5);
   const bool folder = placeholder.type == folderType;
-  HICON icon = ShellIcon(name, size, true, folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
+  HICON icon = ShellIcon(name, side, true, folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
   if (icon) DestroyIcon(icon);
   if (placeholder.progress >= 0) {
     Gdiplus::Bitmap overlay(images.faded->GetWidth(), images.faded->GetHeight(), PixelFormat32bppARGB);
@@ -246,8 +217,8 @@ void ColdFloorIcon(const Placeholder& placeholder, const FloorImages& images, Si
   FloorIcon(placeholder, images);
 }
 
-void ShellPlainIcon(const std::wstring& plainFile, Size size) {
-  HICON icon = ShellIcon(plainFile, size);
+void ShellPlainIcon(const std::wstring& plainFile, int side) {
+  HICON icon = ShellIcon(plainFile, side);
   if (icon) DestroyIcon(icon);
 }
 
@@ -290,22 +261,19 @@ struct Timings {
   Samples product, floor, shell;
 };
 
-const char* SizeName(Size size) { return size == Size::Large ? "256 px" : "16 px"; }
-
-// The first placeholders hold every type and every step.
-void PrimeCache(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders, Size size, LiveObjects& live) {
-  for (size_t i = 0; i < static_cast<size_t>(stepCount) && i < placeholders.size(); ++i)
-    live.Add(ProductIcon(dll, placeholders[i].path, size));
+// Every type and every step once, each object released before the next.
+void PrimeCache(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders, int side) {
+  for (size_t i = 0; i < static_cast<size_t>(typeCount * stepCount) && i < placeholders.size(); ++i)
+    ProductIcon(dll, placeholders[i].path, side);
 }
 
-// Rounds over consecutive placeholders while the objects of the round stay
-// alive (so the cache stays warm), each kind of work over the same
-// placeholders in turn; the objects go between rounds, outside the timing.
-// The first round warms up.
+// Rounds over consecutive placeholders with the cache warm, each kind of
+// work over the same placeholders in turn. The first round warms up.
 Timings MeasureWarm(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders,
-                    const std::vector<std::wstring>& plainFiles, const FloorImages& images, Size size, int rounds,
+                    const std::vector<std::wstring>& plainFiles, const FloorImages& images, int side, int rounds,
                     int perRound, Samples& extractAlone) {
   Timings timings;
+  PrimeCache(dll, placeholders, side);
   size_t next = 0;
   for (int round = 0; round <= rounds; ++round) {
     const size_t first = next;
@@ -313,33 +281,31 @@ Timings MeasureWarm(const DllUnderTest& dll, const std::vector<Placeholder>& pla
     auto at = [&](int i) -> const Placeholder& {
       return placeholders[(first + static_cast<size_t>(i)) % placeholders.size()];
     };
-    LiveObjects live;
-    PrimeCache(dll, placeholders, size, live);
     double start = NowNs();
-    for (int i = 0; i < perRound; ++i) live.Add(ProductIcon(dll, at(i).path, size));
+    for (int i = 0; i < perRound; ++i) ProductIcon(dll, at(i).path, side);
     const double product = (NowNs() - start) / perRound;
 
-    // Extract alone, on objects made and loaded outside the timing.
+    // Extract alone, on objects made, loaded and released outside the timing.
     double extractTotal = 0;
     for (int i = 0; i < perRound; ++i) {
       IPersistFile* file = NewIconObject(dll);
       if (!file) continue;
-      live.Add(file);
       file->Load(at(i).path.c_str(), STGM_READ);
       IExtractIconW* extract = nullptr;
       file->QueryInterface(IID_IExtractIconW, reinterpret_cast<void**>(&extract));
       const double extractStart = NowNs();
-      HICON icon = ExtractIcon(extract, at(i).path, size);
+      HICON icon = ExtractIcon(extract, at(i).path, side);
       extractTotal += NowNs() - extractStart;
       if (icon) DestroyIcon(icon);
       extract->Release();
+      file->Release();
     }
 
     start = NowNs();
     for (int i = 0; i < perRound; ++i) FloorIcon(at(i), images);
     const double floor = (NowNs() - start) / perRound;
     start = NowNs();
-    for (int i = 0; i < perRound; ++i) ShellPlainIcon(plainFiles[static_cast<size_t>(at(i).type)], size);
+    for (int i = 0; i < perRound; ++i) ShellPlainIcon(plainFiles[static_cast<size_t>(at(i).type)], side);
     const double shell = (NowNs() - start) / perRound;
     if (round == 0) continue;
     timings.product.Add(product);
@@ -350,25 +316,23 @@ Timings MeasureWarm(const DllUnderTest& dll, const std::vector<Placeholder>& pla
   return timings;
 }
 
-// Each sample the first icon after the cache was emptied, while another
-// object keeps GDI+ started; the objects go outside the timing.
+// Each sample the first icon after DllCanUnloadNow let the cache and GDI+
+// go; the emptying is outside the timing.
 Timings MeasureCold(const DllUnderTest& dll, const std::vector<Placeholder>& placeholders,
-                    const std::vector<std::wstring>& plainFiles, const FloorImages& images, Size size, int samples) {
+                    const std::vector<std::wstring>& plainFiles, const FloorImages& images, int side, int samples) {
   Timings timings;
   for (int sample = 0; sample <= samples; ++sample) {
     // Types and steps in turn, with and without a mark.
     const Placeholder& placeholder = placeholders[static_cast<size_t>(sample * 37 + 11) % placeholders.size()];
-    LiveObjects live;
-    live.Add(NewIconObject(dll));
+    dll.CanUnloadNow();
     double start = NowNs();
-    live.Add(ProductIcon(dll, placeholder.path, size));
+    ProductIcon(dll, placeholder.path, side);
     const double product = NowNs() - start;
-    live.ReleaseAll();
     start = NowNs();
-    ColdFloorIcon(placeholder, images, size);
+    ColdFloorIcon(placeholder, images, side);
     const double floor = NowNs() - start;
     start = NowNs();
-    ShellPlainIcon(plainFiles[static_cast<size_t>(placeholder.type)], size);
+    ShellPlainIcon(plainFiles[static_cast<size_t>(placeholder.type)], side);
     const double shell = NowNs() - start;
     if (sample == 0) continue;
     timings.product.Add(product);
@@ -398,33 +362,28 @@ int main() {
 
     DllUnderTest dll;
     if (!dll.Module()) return 1;
-    for (const Size size : {Size::Large, Size::Small}) {
-      const FloorImages images = MakeFloorImages(plainFiles[0], size);
+    for (const int side : sides) {
+      const FloorImages images = MakeFloorImages(plainFiles[0], side);
       if (!images.faded) {
-        fprintf(stderr, "no shell icon at %s\n", SizeName(size));
+        fprintf(stderr, "no shell icon at %d px\n", side);
         status = 1;
         continue;
       }
-      {
-        LiveObjects check;
-        for (const Placeholder& placeholder : placeholders) {
-          IPersistFile* object = ProductIcon(dll, placeholder.path, size);
-          if (!object) {
-            fprintf(stderr, "no icon for %ls at %s\n", placeholder.path.c_str(), SizeName(size));
-            status = 1;
-            break;
-          }
-          check.Add(object);
+      for (const Placeholder& placeholder : placeholders) {
+        if (!ProductIcon(dll, placeholder.path, side)) {
+          fprintf(stderr, "no icon for %ls at %d px\n", placeholder.path.c_str(), side);
+          status = 1;
+          break;
         }
       }
-      const int perRound = size == Size::Large ? 40 : 100;
+      const int perRound = side >= 256 ? 40 : 100;
       Samples extractOnly;
-      const Timings warm = MeasureWarm(dll, placeholders, plainFiles, images, size, 9, perRound, extractOnly);
-      const Timings cold = MeasureCold(dll, placeholders, plainFiles, images, size, 31);
+      const Timings warm = MeasureWarm(dll, placeholders, plainFiles, images, side, 9, perRound, extractOnly);
+      const Timings cold = MeasureCold(dll, placeholders, plainFiles, images, side, 31);
 
-      const std::string warmCase = FormatString("warm cache, %s", SizeName(size));
-      const std::string extractCase = FormatString("warm cache, Extract alone, %s", SizeName(size));
-      const std::string coldCase = FormatString("cold (first of its type), %s", SizeName(size));
+      const std::string warmCase = FormatString("warm cache, %d px", side);
+      const std::string extractCase = FormatString("warm cache, Extract alone, %d px", side);
+      const std::string coldCase = FormatString("cold (first after unload check), %d px", side);
       ReportTimedRow("placeholder icon", warmCase.c_str(), "1 icon", warm.product.Median(), warm.floor.Median(),
                      warm.shell.Median());
       ReportTimedRow("placeholder icon", extractCase.c_str(), "1 icon", extractOnly.Median(), warm.floor.Median(),
