@@ -42,7 +42,8 @@ void ExpectValues(const Scope& s, const std::wstring& dllPath) {
 // DllInstall chooses stays for the life of the loaded DLL.
 struct LoadedCopy {
   explicit LoadedCopy(const wchar_t* name) {
-    if (CopyFileW(DllUnderTest::Path().c_str(), (folder / name).c_str(), FALSE)) module = LoadLibraryW((folder / name).c_str());
+    if (CopyFileW(DllUnderTest::Path().c_str(), (folder / name).c_str(), FALSE))
+      module = LoadLibraryW((folder / name).c_str());
   }
   ~LoadedCopy() {
     if (module) FreeLibrary(module);
