@@ -13,27 +13,16 @@
 #include "support/iconpixels.h"
 #include "shellhost/shellselection.h"
 #include "support/dllundertest.h"
+#include "registrykeys.h"
 
 namespace {
 
-const std::wstring classes = L"Software\\Classes\\";
 const std::wstring blocked = L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked";
-
-std::wstring ClassText(unsigned index) {
-  wchar_t text[40] = {};
-  return StringFromGUID2(TestClassId(index), text, 40), text;
-}
-bool KeyExists(HKEY root, const std::wstring& key) {
-  HKEY opened = nullptr;
-  return !RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) && !RegCloseKey(opened);
-}
 
 // The keys that the machine-wide registration writes and removes.
 std::vector<std::wstring> RegistrationKeys() {
-  std::vector<std::wstring> keys{classes + L"CLSID\\" + ClassText(5), classes + L"CLSID\\" + ClassText(6),
-                                 classes + L"Tamvera Sync\\shellex\\IconHandler"};
-  for (const wchar_t* fileClass : {L"*", L"lnkfile", L"Directory"})
-    keys.push_back(classes + fileClass + L"\\shellex\\ContextMenuHandlers\\Tamvera Sync Service 2.6.0");
+  std::vector<std::wstring> keys{ClassKey(machineScope.menuIndex), ClassKey(machineScope.iconIndex)};
+  for (const auto& [key, named] : SharedKeys(machineScope)) keys.push_back(key);
   return keys;
 }
 
@@ -55,7 +44,7 @@ class MachineWideInstallation : public ::testing::Environment {
     for (const std::wstring& key : RegistrationKeys()) keys.emplace_back(HKEY_LOCAL_MACHINE, key);
     for (const auto& [root, key] : keys)
       for (size_t end = key.find(L'\\', classes.size());; end = key.find(L'\\', end + 1)) {
-        if (!KeyExists(root, key.substr(0, end))) created.emplace_back(root, key.substr(0, end));
+        if (!KeyExists(root, key.substr(0, end), 0)) created.emplace_back(root, key.substr(0, end));
         if (end == std::wstring::npos) break;
       }
     std::sort(created.begin(), created.end(), [](auto& a, auto& b) { return a.second.size() > b.second.size(); });
@@ -64,13 +53,13 @@ class MachineWideInstallation : public ::testing::Environment {
     ASSERT_EQ(RunRegsvr32(L"/n /i:S"), 0u);
     wchar_t server[MAX_PATH] = {};
     DWORD size = sizeof server;
-    RegGetValueW(HKEY_LOCAL_MACHINE, (classes + L"CLSID\\" + ClassText(5) + L"\\InprocServer32").c_str(), nullptr,
-                 RRF_RT_REG_SZ, nullptr, server, &size);
+    RegGetValueW(HKEY_LOCAL_MACHINE, (ClassKey(5) + L"\\InprocServer32").c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                 server, &size);
     EXPECT_TRUE(registered = server == DllUnderTest::Path());
   }
   void TearDown() override {
     EXPECT_EQ(RunRegsvr32(L"/u /n /i:S"), 0u);
-    for (const std::wstring& key : RegistrationKeys()) EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << Utf8(key);
+    for (const std::wstring& key : RegistrationKeys()) EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key, 0)) << Utf8(key);
     ComPtr<IUnknown> gone;
     EXPECT_EQ(CoCreateInstance(TestClassId(5), nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&gone)),
               REGDB_E_CLASSNOTREG);

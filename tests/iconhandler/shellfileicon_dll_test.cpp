@@ -15,6 +15,7 @@
 #include "support/iconpixels.h"
 #include "iconhandler/overlaymath.h"
 #include "support/dllundertest.h"
+#include "support/menuharness.h"
 #include "support/testfiles.h"
 
 namespace {
@@ -85,11 +86,8 @@ class ShellFileIconDll : public ::testing::Test {
  protected:
   // Synchronised folders in mode true and false, and a plain folder.
   void SetUp() override {
-    for (const auto& [name, record] : {std::pair{L"modeOn", "d4:modei1ee"}, std::pair{L"modeOff", "d4:modei0ee"}}) {
-      ASSERT_TRUE(CreateFolder(folder / name) && CreateFolder(folder / name + L"\\.sync"));
-      ASSERT_TRUE(WriteBytes(folder / name + L"\\.sync\\ID", "") &&
-                  WriteBytes(folder / name + L"\\.sync\\ID:com.tamvera.Sync", record));
-    }
+    MakeSyncRoot(folder / L"modeOn", "d4:modei1ee");
+    MakeSyncRoot(folder / L"modeOff", "d4:modei0ee");
     ASSERT_TRUE(CreateFolder(folder / L"plain"));
   }
 

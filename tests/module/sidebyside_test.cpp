@@ -11,22 +11,13 @@
 #include "support/dllundertest.h"
 #include "support/testfiles.h"
 
+#include "registrykeys.h"
+
 namespace {
 enum Arch { x64, x86 };
 constexpr Arch ownArch = sizeof(void*) == 8 ? x64 : x86;
 constexpr Arch Other(Arch a) { return a == x64 ? x86 : x64; }
 constexpr REGSAM viewOf[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
-const std::wstring classes = L"Software\\Classes\\";
-
-struct Scope {
-  HKEY root;
-  const wchar_t* option;
-  const wchar_t *menuClass, *iconClass, *displayName;
-};
-const Scope userScope{HKEY_CURRENT_USER, L"/i", L"{581FFA00-FC33-0000-0602-95003A5CDE89}",
-                      L"{581FFA01-FC33-0000-0602-95003A5CDE89}", L"Tamvera Sync 2.6.0"};
-const Scope machineScope{HKEY_LOCAL_MACHINE, L"/i:S", L"{581FFA05-FC33-0000-0602-95003A5CDE89}",
-                         L"{581FFA06-FC33-0000-0602-95003A5CDE89}", L"Tamvera Sync Service 2.6.0"};
 
 std::wstring BinDirectory(Arch a) {
   if (a == ownArch) return ProgramDirectory();
@@ -38,29 +29,11 @@ std::wstring BinDirectory(Arch a) {
 std::wstring DllPath(Arch a) { return BinDirectory(a) + L"\\SyncShellContextMenu.dll"; }
 
 std::wstring Regsvr32(Arch a) {
+  if (a == ownArch) return SystemRegsvr32();
+  // A 32-bit process sees the 64-bit system folder as sysnative only.
   wchar_t windows[MAX_PATH] = {};
   GetWindowsDirectoryW(windows, MAX_PATH);
-  // A 32-bit process sees the 64-bit system folder as sysnative only.
-  if (a == ownArch) return std::wstring(windows) + (a == x64 ? L"\\system32" : L"\\syswow64") + L"\\regsvr32.exe";
   return std::wstring(windows) + (a == x64 ? L"\\sysnative" : L"\\syswow64") + L"\\regsvr32.exe";
-}
-
-std::wstring HandlerKeys(const Scope& s, int index) {
-  const wchar_t* handlers[] = {L"*\\shellex\\ContextMenuHandlers\\", L"lnkfile\\shellex\\ContextMenuHandlers\\",
-                               L"Directory\\shellex\\ContextMenuHandlers\\"};
-  if (index == 3) return classes + L"Tamvera Sync\\shellex\\IconHandler";
-  return classes + handlers[index] + s.displayName;
-}
-
-// The default value of the key in the view, or "-" when the key is absent.
-std::wstring ReadDefault(HKEY root, const std::wstring& key, REGSAM view) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return L"-";
-  wchar_t data[1024] = {};
-  DWORD size = sizeof data - sizeof(wchar_t);
-  RegQueryValueExW(opened, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(opened);
-  return data;
 }
 
 // Whether a key written in the 32-bit view is the one the 64-bit view sees.
@@ -71,27 +44,10 @@ bool ClassViewsShared(HKEY root) {
       ERROR_SUCCESS)
     return false;
   RegCloseKey(created);
-  const bool shared = ReadDefault(root, probe, KEY_WOW64_64KEY) != L"-";
+  const bool shared = KeyExists(root, probe, KEY_WOW64_64KEY);
   RegDeleteKeyExW(root, probe.c_str(), KEY_WOW64_32KEY, 0);
   return shared;
 }
-
-struct Cleanup {
-  ~Cleanup() {
-    for (const Scope* s : {&userScope, &machineScope}) {
-      for (REGSAM view : viewOf) {
-        for (const wchar_t* id : {s->menuClass, s->iconClass}) {
-          HKEY clsid = nullptr;
-          if (RegOpenKeyExW(s->root, (classes + L"CLSID").c_str(), 0, KEY_ALL_ACCESS | view, &clsid) == ERROR_SUCCESS) {
-            RegDeleteTreeW(clsid, id);
-            RegCloseKey(clsid);
-          }
-        }
-      }
-      for (int i = 0; i < 4; ++i) RegDeleteKeyExW(s->root, HandlerKeys(*s, i).c_str(), KEY_WOW64_64KEY, 0);
-    }
-  }
-};
 
 // What each architecture's registration should have left: registered[a]
 // says whether a's regsvr32 registered last without unregistering since.
@@ -103,18 +59,17 @@ void ExpectState(const Scope& s, const bool registered[2], bool viewsShared, con
     Arch expected = a;
     if (viewsShared) expected = registered[a] ? a : Other(a);
     const std::wstring path = registered[expected] ? DllPath(expected) : L"-";
-    for (const wchar_t* id : {s.menuClass, s.iconClass})
-      EXPECT_EQ(ReadDefault(s.root, classes + L"CLSID\\" + id + L"\\InprocServer32", viewOf[a]), path)
+    for (unsigned index : {s.menuIndex, s.iconIndex})
+      EXPECT_EQ(ReadString(s.root, ClassKey(index) + L"\\InprocServer32", viewOf[a]), path)
           << "view of " << (a == x64 ? "x64" : "x86");
   }
   const bool any = registered[x64] || registered[x86];
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(ReadDefault(s.root, HandlerKeys(s, i), KEY_WOW64_64KEY), any ? (i == 3 ? s.iconClass : s.menuClass) : L"-")
-        << Utf8(HandlerKeys(s, i));
+  for (const auto& [key, named] : SharedKeys(s))
+    EXPECT_EQ(ReadString(s.root, key, KEY_WOW64_64KEY), any ? named : L"-") << Utf8(key);
   // Wine's COM reads classes from the machine-wide hive only.
   if (s.root != HKEY_LOCAL_MACHINE) return;
   for (Arch client : {x64, x86}) {
-    const std::wstring probe = L"\"" + BinDirectory(client) + L"\\activationprobe.exe\" " + s.menuClass;
+    const std::wstring probe = L"\"" + BinDirectory(client) + L"\\activationprobe.exe\" " + ClassText(s.menuIndex);
     EXPECT_EQ(ChildProcess(probe).Wait(60000), registered[client] ? 0u : 1u)
         << "CoCreateInstance from the " << (client == x64 ? "64" : "32") << "-bit client";
   }
@@ -130,12 +85,12 @@ TEST_P(SideBySide, EachViewKeepsItsClassesAndTheSharedHandlersOutliveOneUnregist
   if (GetFileAttributesW(DllPath(Other(ownArch)).c_str()) == INVALID_FILE_ATTRIBUTES)
     GTEST_SKIP() << "the other architecture's build is absent";
   const Order& o = GetParam();
-  Cleanup cleanup;
+  RegistrationCleanup cleanup;
   const bool shared = ClassViewsShared(o.scope->root);
   bool registered[2] = {false, false};
   const auto run = [&](bool install, Arch a) {
     const std::wstring command = L"\"" + Regsvr32(a) + L"\" /s " + (install ? L"" : L"/u ") + L"/n " +
-                                 o.scope->option + L" \"" + DllPath(a) + L"\"";
+                                 o.scope->regsvr32Option + L" \"" + DllPath(a) + L"\"";
     ASSERT_EQ(ChildProcess(command).Wait(60000), 0u) << Utf8(command);
     registered[a] = install;
     if (shared) registered[Other(a)] = false;
