@@ -6,6 +6,7 @@
 #include "com/errorbarrier.h"
 #include "com/modulereference.h"
 #include "contextmenu/shellcontextmenu.h"
+#include "iconhandler/iconimagecache.h"
 #include "iconhandler/shellfileicon.h"
 #include "module/classfactory.h"
 #include "module/classids.h"
@@ -50,7 +51,11 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) try {
   return CLASS_E_CLASSNOTAVAILABLE;
 } CATCH_RETURN()
 
-STDAPI DllCanUnloadNow() { return moduleObjectCount.load() == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() try {
+  if (moduleObjectCount.load() != 0) return S_FALSE;
+  ReleaseIconImageCache();
+  return S_OK;
+} CATCH_RETURN()
 
 // Registration happens through DllInstall only.
 STDAPI DllRegisterServer() { return S_OK; }
