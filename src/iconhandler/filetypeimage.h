@@ -9,5 +9,4 @@
 // 32-bit ARGB image of side x side pixels, scaled from the shell's image
 // list nearest at or above that side; null when the shell has none. The
 // named file itself is never opened: only its extension and kind count.
-std::unique_ptr<Gdiplus::Bitmap> LoadFileTypeImage(const std::wstring &name,
-                                                   UINT side, bool isFolder);
+std::unique_ptr<Gdiplus::Bitmap> LoadFileTypeImage(const std::wstring& name, UINT side, bool isFolder);

@@ -11,30 +11,23 @@ IconImageCache::~IconImageCache() {
   static_cast<void>(lease.release());
 }
 
-std::shared_ptr<const ArgbPixels>
-IconImageCache::Find(const std::wstring &key) {
+std::shared_ptr<const ArgbPixels> IconImageCache::Find(const std::wstring& key) {
   const auto found = images.find(key);
-  if (found == images.end())
-    return nullptr;
+  if (found == images.end()) return nullptr;
   found->second.lastUse = ++useClock;
   return found->second.image;
 }
 
-std::shared_ptr<const ArgbPixels>
-IconImageCache::Store(const std::wstring &key,
-                      std::shared_ptr<const ArgbPixels> image) {
-  if (!image)
-    return nullptr;
-  if (auto held = Find(key))
-    return held;
-  if (!lease)
-    lease = std::make_unique<GdiplusLease>();
+std::shared_ptr<const ArgbPixels> IconImageCache::Store(const std::wstring& key,
+                                                        std::shared_ptr<const ArgbPixels> image) {
+  if (!image) return nullptr;
+  if (auto held = Find(key)) return held;
+  if (!lease) lease = std::make_unique<GdiplusLease>();
   if (images.size() >= capacity) {
-    const auto oldest = std::min_element(
-        images.begin(), images.end(), [](const auto &left, const auto &right) {
-          return left.second.lastUse < right.second.lastUse;
-        });
-    images.erase(oldest); // a thread still drawing it keeps its own reference
+    const auto oldest = std::min_element(images.begin(), images.end(), [](const auto& left, const auto& right) {
+      return left.second.lastUse < right.second.lastUse;
+    });
+    images.erase(oldest);  // a thread still drawing it keeps its own reference
   }
   images[key] = Entry{image, ++useClock};
   return image;
@@ -48,8 +41,7 @@ std::unique_ptr<GdiplusLease> IconImageCache::Clear() {
 std::vector<std::wstring> IconImageCache::Keys() const {
   std::vector<std::wstring> keys;
   keys.reserve(images.size());
-  for (const auto &entry : images)
-    keys.push_back(entry.first);
+  for (const auto& entry : images) keys.push_back(entry.first);
   return keys;
 }
 

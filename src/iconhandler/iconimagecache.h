@@ -13,28 +13,27 @@
 #include "util/uniquehandle.h"
 
 class IconImageCache {
-public:
+ public:
   static constexpr size_t capacity = 256;
 
   IconImageCache() = default;
   ~IconImageCache();
-  IconImageCache(const IconImageCache &) = delete;
-  IconImageCache &operator=(const IconImageCache &) = delete;
+  IconImageCache(const IconImageCache&) = delete;
+  IconImageCache& operator=(const IconImageCache&) = delete;
 
   // The image under the key, now the most recently used; null when none.
-  std::shared_ptr<const ArgbPixels> Find(const std::wstring &key);
+  std::shared_ptr<const ArgbPixels> Find(const std::wstring& key);
   // Keeps the image under the key unless another thread stored one first,
   // dropping the least recently used beyond the capacity; returns the image
   // held. GDI+ stays started while any image is held.
-  std::shared_ptr<const ArgbPixels>
-  Store(const std::wstring &key, std::shared_ptr<const ArgbPixels> image);
+  std::shared_ptr<const ArgbPixels> Store(const std::wstring& key, std::shared_ptr<const ArgbPixels> image);
   // Empties the cache; its GDI+ lease comes back, to be dropped outside
   // the lock.
   std::unique_ptr<GdiplusLease> Clear();
   size_t Size() const { return images.size(); }
   std::vector<std::wstring> Keys() const;
 
-private:
+ private:
   struct Entry {
     std::shared_ptr<const ArgbPixels> image;
     uint64_t lastUse = 0;

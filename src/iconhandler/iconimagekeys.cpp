@@ -2,9 +2,7 @@
 
 std::wstring FileTypeImageKey(std::wstring_view name, unsigned side) {
   const size_t dot = name.rfind(L'.');
-  std::wstring key = dot == std::wstring_view::npos
-                         ? std::wstring(L".")
-                         : std::wstring(name.substr(dot));
+  std::wstring key = dot == std::wstring_view::npos ? std::wstring(L".") : std::wstring(name.substr(dot));
   key += L'@';
   key += std::to_wstring(side);
   return key;

@@ -11,10 +11,10 @@ inline constexpr float placeholderFadeAmount = 0.75f;
 
 // Where the mark lies in an image of width x height.
 struct StatusMarkGeometry {
-  int ringLeft; // left and top of the ring's and the arc's bounding square
+  int ringLeft;  // left and top of the ring's and the arc's bounding square
   int ringSide;
   float ringPen;
-  int discLeft; // left and top of the disc's bounding square
+  int discLeft;  // left and top of the disc's bounding square
   int discSide;
   float arcPen;
 };
@@ -32,5 +32,4 @@ uint8_t FadeChannel(uint8_t channel, float amount);
 
 // Fades the blue, green and red bytes of 32-bit BGRA rows in place and
 // leaves alpha alone; stride is in bytes and may be negative.
-void FadePixelRows(uint8_t *firstRow, ptrdiff_t stride, unsigned width,
-                   unsigned height, float amount);
+void FadePixelRows(uint8_t* firstRow, ptrdiff_t stride, unsigned width, unsigned height, float amount);

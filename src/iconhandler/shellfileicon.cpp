@@ -23,41 +23,32 @@ constexpr UINT largestSide = 256;
 // The image under the key from the cache, or built outside the lock and
 // stored; null when it cannot be built.
 template <typename Build>
-std::shared_ptr<const ArgbPixels> CachedImage(const std::wstring &key,
-                                              Build build) {
+std::shared_ptr<const ArgbPixels> CachedImage(const std::wstring& key, Build build) {
   {
     SectionLock lock(iconImageCacheLock);
-    if (auto held = iconImageCache.Find(key))
-      return held;
+    if (auto held = iconImageCache.Find(key)) return held;
   }
   std::shared_ptr<const ArgbPixels> built = build();
-  if (!built)
-    return nullptr;
+  if (!built) return nullptr;
   SectionLock lock(iconImageCacheLock);
   return iconImageCache.Store(key, std::move(built));
 }
 
-std::shared_ptr<const ArgbPixels> FadedFileTypeImage(const std::wstring &name,
-                                                     UINT side, bool isFolder) {
-  std::unique_ptr<Gdiplus::Bitmap> image =
-      LoadFileTypeImage(name, side, isFolder);
+std::shared_ptr<const ArgbPixels> FadedFileTypeImage(const std::wstring& name, UINT side, bool isFolder) {
+  std::unique_ptr<Gdiplus::Bitmap> image = LoadFileTypeImage(name, side, isFolder);
   std::shared_ptr<ArgbPixels> pixels = image ? ReadArgbPixels(*image) : nullptr;
-  if (!pixels)
-    return nullptr;
-  FadePixelRows(reinterpret_cast<uint8_t *>(pixels->argb.data()),
-                static_cast<ptrdiff_t>(pixels->width) * 4, pixels->width,
-                pixels->height, placeholderFadeAmount);
+  if (!pixels) return nullptr;
+  FadePixelRows(reinterpret_cast<uint8_t*>(pixels->argb.data()), static_cast<ptrdiff_t>(pixels->width) * 4,
+                pixels->width, pixels->height, placeholderFadeAmount);
   return pixels;
 }
 
-std::shared_ptr<const ArgbPixels> StatusOverlayImage(UINT side,
-                                                     int32_t progress) {
-  std::unique_ptr<Gdiplus::Bitmap> overlay =
-      CreateStatusOverlay(side, side, PixelFormat32bppARGB, progress);
+std::shared_ptr<const ArgbPixels> StatusOverlayImage(UINT side, int32_t progress) {
+  std::unique_ptr<Gdiplus::Bitmap> overlay = CreateStatusOverlay(side, side, PixelFormat32bppARGB, progress);
   return overlay ? ReadArgbPixels(*overlay) : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 // The lease only covers the object's own drawing: the cached images keep
 // GDI+ started between objects.
@@ -71,103 +62,70 @@ const QITAB ShellFileIcon::interfaceTable[] = {
     {nullptr, 0},
 };
 
-HRESULT STDMETHODCALLTYPE ShellFileIcon::GetClassID(CLSID *) {
-  return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE ShellFileIcon::GetClassID(CLSID*) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE ShellFileIcon::IsDirty() { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE ShellFileIcon::Save(LPCOLESTR, BOOL) {
-  return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE ShellFileIcon::SaveCompleted(LPCOLESTR) {
-  return E_NOTIMPL;
-}
-HRESULT STDMETHODCALLTYPE ShellFileIcon::GetCurFile(LPOLESTR *) {
-  return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE ShellFileIcon::Save(LPCOLESTR, BOOL) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE ShellFileIcon::SaveCompleted(LPCOLESTR) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE ShellFileIcon::GetCurFile(LPOLESTR*) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE ShellFileIcon::Load(LPCOLESTR fileName, DWORD) try {
   path[0] = L'\0';
-  if (!fileName)
-    return E_INVALIDARG;
+  if (!fileName) return E_INVALIDARG;
   // A path cut to fit would name some other file (or end in ".tmvs" by
   // chance): one that does not fit is not taken, and Extract declines.
-  if (wcsnlen(fileName, MAX_PATH) < MAX_PATH)
-    lstrcpynW(path, fileName, MAX_PATH);
+  if (wcsnlen(fileName, MAX_PATH) < MAX_PATH) lstrcpynW(path, fileName, MAX_PATH);
   return S_OK;
-}
-CATCH_RETURN()
+} CATCH_RETURN()
 
 // Explorer asks again whenever it needs the icon, since progress changes.
-HRESULT STDMETHODCALLTYPE ShellFileIcon::GetIconLocation(UINT, LPWSTR, UINT,
-                                                         int *,
-                                                         UINT *outFlags) try {
-  if (outFlags)
-    *outFlags = GIL_NOTFILENAME | GIL_DONTCACHE;
+HRESULT STDMETHODCALLTYPE ShellFileIcon::GetIconLocation(UINT, LPWSTR, UINT, int*, UINT* outFlags) try {
+  if (outFlags) *outFlags = GIL_NOTFILENAME | GIL_DONTCACHE;
   return S_OK;
-}
-CATCH_RETURN()
+} CATCH_RETURN()
 
 // Windows' Explorer calls Extract after GetIconLocation, with the sides it
 // shows; Wine's shell never does, only its file manager, with a large side of
 // 0 (not wanted) and a small one of 16. S_FALSE when a wanted icon could not
 // be built: Explorer then shows its default one.
-HRESULT STDMETHODCALLTYPE ShellFileIcon::Extract(LPCWSTR, UINT, HICON *large,
-                                                 HICON *small,
-                                                 UINT iconSizes) try {
-  if (!IsPlaceholderExtension(PathFindExtensionW(path)))
-    return E_NOTIMPL;
+HRESULT STDMETHODCALLTYPE ShellFileIcon::Extract(LPCWSTR, UINT, HICON* large, HICON* small, UINT iconSizes) try {
+  if (!IsPlaceholderExtension(PathFindExtensionW(path))) return E_NOTIMPL;
 
   const UINT largeSide = large ? LOWORD(iconSizes) : 0;
   const UINT smallSide = small ? HIWORD(iconSizes) : 0;
   UniqueIcon largeIcon;
   UniqueIcon smallIcon;
-  if (largeSide != 0)
-    largeIcon = BuildPlaceholderIcon(largeSide);
+  if (largeSide != 0) largeIcon = BuildPlaceholderIcon(largeSide);
   if (smallSide != 0 && smallSide == largeSide) {
-    if (largeIcon)
-      smallIcon.Reset(DuplicateIcon(nullptr, largeIcon.Get()));
+    if (largeIcon) smallIcon.Reset(DuplicateIcon(nullptr, largeIcon.Get()));
   } else if (smallSide != 0) {
     smallIcon = BuildPlaceholderIcon(smallSide);
   }
-  const bool complete =
-      (largeSide == 0 || largeIcon) && (smallSide == 0 || smallIcon);
-  if (large)
-    *large = largeIcon.Release();
-  if (small)
-    *small = smallIcon.Release();
+  const bool complete = (largeSide == 0 || largeIcon) && (smallSide == 0 || smallIcon);
+  if (large) *large = largeIcon.Release();
+  if (small) *small = smallIcon.Release();
   return complete ? S_OK : S_FALSE;
-}
-CATCH_RETURN()
+} CATCH_RETURN()
 
 UniqueIcon ShellFileIcon::BuildPlaceholderIcon(UINT side) const {
-  if (side > largestSide)
-    return {};
+  if (side > largestSide) return {};
   const std::wstring placeholder = path;
   PlaceholderState state;
   ReadPlaceholderState(placeholder, state);
-  const size_t extensionStart =
-      static_cast<size_t>(PathFindExtensionW(path) - path);
-  const std::wstring name =
-      PlaceholderTargetName(placeholder, extensionStart, state.is_folder);
+  const size_t extensionStart = static_cast<size_t>(PathFindExtensionW(path) - path);
+  const std::wstring name = PlaceholderTargetName(placeholder, extensionStart, state.is_folder);
   SyncFolderInfo folder;
   const std::wstring root = FindSyncFolderRoot(name);
-  if (!root.empty())
-    ReadSyncFolderInfo(root, folder);
+  if (!root.empty()) ReadSyncFolderInfo(root, folder);
 
   const std::shared_ptr<const ArgbPixels> faded =
-      CachedImage(FileTypeImageKey(name, side), [&] {
-        return FadedFileTypeImage(name, side, state.is_folder);
-      });
-  if (!faded)
-    return {};
+      CachedImage(FileTypeImageKey(name, side), [&] { return FadedFileTypeImage(name, side, state.is_folder); });
+  if (!faded) return {};
   int32_t progress = state.progress;
   if (progress < 0) {
-    if (folder.mode)
-      return ComposeStatusIcon(*faded, nullptr);
+    if (folder.mode) return ComposeStatusIcon(*faded, nullptr);
     progress = 0;
   }
   const std::shared_ptr<const ArgbPixels> overlay =
-      CachedImage(OverlayImageKey(progress, side),
-                  [&] { return StatusOverlayImage(side, progress); });
+      CachedImage(OverlayImageKey(progress, side), [&] { return StatusOverlayImage(side, progress); });
   return ComposeStatusIcon(*faded, overlay.get());
 }

@@ -9,33 +9,29 @@
 
 // The icon handler of placeholder files: the shell's icon of the real file
 // type, washed out, with the download status drawn over it.
-class ShellFileIcon : public IExtractIconW,
-                      public IPersistFile,
-                      public ComObject<ShellFileIcon> {
-public:
+class ShellFileIcon : public IExtractIconW, public IPersistFile, public ComObject<ShellFileIcon> {
+ public:
   ShellFileIcon();
   COM_OBJECT_IUNKNOWN()
   // IUnknown is the IExtractIconW part.
   static const QITAB interfaceTable[];
 
   // IPersistFile
-  HRESULT STDMETHODCALLTYPE GetClassID(CLSID *classId) override;
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override;
   HRESULT STDMETHODCALLTYPE IsDirty() override;
   HRESULT STDMETHODCALLTYPE Load(LPCOLESTR fileName, DWORD mode) override;
   HRESULT STDMETHODCALLTYPE Save(LPCOLESTR fileName, BOOL remember) override;
   HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR fileName) override;
-  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR *fileName) override;
+  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* fileName) override;
 
   // IExtractIconW
-  HRESULT STDMETHODCALLTYPE GetIconLocation(UINT flags, LPWSTR iconFile,
-                                            UINT cchMax, int *index,
-                                            UINT *outFlags) override;
-  HRESULT STDMETHODCALLTYPE Extract(LPCWSTR file, UINT index, HICON *large,
-                                    HICON *small, UINT iconSizes) override;
+  HRESULT STDMETHODCALLTYPE GetIconLocation(UINT flags, LPWSTR iconFile, UINT cchMax, int* index,
+                                            UINT* outFlags) override;
+  HRESULT STDMETHODCALLTYPE Extract(LPCWSTR file, UINT index, HICON* large, HICON* small, UINT iconSizes) override;
 
   ~ShellFileIcon() override;
 
-private:
+ private:
   // The placeholder's icon at side x side pixels; null when it cannot be built.
   UniqueIcon BuildPlaceholderIcon(UINT side) const;
 
