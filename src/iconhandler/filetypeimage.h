@@ -1,6 +1,6 @@
 #pragma once
-#include <gdiplus.h>
 #include <windows.h>
+#include <gdiplus.h>
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The image operations behind a placeholder's icon: washing the file-type
 // image out, drawing the status mark, and laying the mark over a copy.
-#include <gdiplus.h>
 #include <windows.h>
+#include <gdiplus.h>
 
 #include <cstdint>
 #include <memory>

@@ -2,8 +2,8 @@
 // Plain 32-bit pixels that outlive any GDI+ object: a Gdiplus::Bitmap may not
 // be used from two threads at once, so images shared between threads are
 // kept as these and every user makes its own bitmap from them.
-#include <gdiplus.h>
 #include <windows.h>
+#include <gdiplus.h>
 
 #include <cstdint>
 #include <memory>
