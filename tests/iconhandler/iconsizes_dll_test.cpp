@@ -73,83 +73,44 @@ Pixels ShellListIcon(int id, int index) {
   return pixels;
 }
 
-// Forwards the two calls the DLL makes, bent as the test asks.
-class BentImageList : public IImageList {
- public:
-  explicit BentImageList(IImageList* inner) : inner(inner) {}
-  virtual ~BentImageList() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    *out = riid == IID_IUnknown || riid == __uuidof(IImageList) ? this : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    if (--references) return references;
-    inner->Release();
-    delete this;
-    return 0;
-  }
-  HRESULT STDMETHODCALLTYPE GetIcon(int index, UINT, HICON* icon) override {
-    if (lists == Lists::FailingIcons) return E_FAIL;
-    // The extra-large icon alone in the top-left corner of the jumbo square.
-    const Pixels corner = ShellListIcon(SHIL_EXTRALARGE, index);
-    int side = 0;
-    inner->GetIconSize(&side, &side);
+// A list of the jumbo side standing in for one of the shell's: empty, so
+// that GetIcon fails, or with the extra-large icon of the index alone in the
+// top-left corner of the jumbo square.
+IImageList* StandInList(int side, int index, bool corner) {
+  HIMAGELIST list = ImageList_Create(side, side, ILC_COLOR32, index + 1, 1);
+  if (corner) {
+    ImageList_SetImageCount(list, index + 1);
+    const Pixels extraLarge = ShellListIcon(SHIL_EXTRALARGE, index);
     Pixels jumbo{side, side, std::vector<uint32_t>(size_t(side) * side, 0)};
-    for (int y = 0; y < corner.height; ++y)
-      for (int x = 0; x < corner.width; ++x) jumbo.argb[size_t(y) * side + x] = corner.At(x, y);
-    *icon = IconOfPixels(jumbo);
-    return *icon ? S_OK : E_FAIL;
+    for (int y = 0; y < extraLarge.height; ++y)
+      for (int x = 0; x < extraLarge.width; ++x) jumbo.argb[size_t(y) * side + x] = extraLarge.At(x, y);
+    HICON icon = IconOfPixels(jumbo);
+    ImageList_ReplaceIcon(list, index, icon);
+    DestroyIcon(icon);
   }
-  HRESULT STDMETHODCALLTYPE GetIconSize(int* cx, int* cy) override { return inner->GetIconSize(cx, cy); }
+  // The import library lacks it.
+  const auto query = reinterpret_cast<decltype(&HIMAGELIST_QueryInterface)>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "HIMAGELIST_QueryInterface")));
+  IImageList* standIn = nullptr;
+  if (query) query(list, __uuidof(IImageList), reinterpret_cast<void**>(&standIn));
+  return standIn;
+}
+int standInIndex = 0;
 
-#define NOT_USED(name, ...) \
-  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
-  NOT_USED(Add, HBITMAP, HBITMAP, int*)
-  NOT_USED(ReplaceIcon, int, HICON, int*)
-  NOT_USED(SetOverlayImage, int, int)
-  NOT_USED(Replace, int, HBITMAP, HBITMAP)
-  NOT_USED(AddMasked, HBITMAP, COLORREF, int*)
-  NOT_USED(Draw, IMAGELISTDRAWPARAMS*)
-  NOT_USED(Remove, int)
-  NOT_USED(GetImageInfo, int, IMAGEINFO*)
-  NOT_USED(Copy, int, IUnknown*, int, UINT)
-  NOT_USED(Merge, int, IUnknown*, int, int, int, REFIID, void**)
-  NOT_USED(Clone, REFIID, void**)
-  NOT_USED(GetImageRect, int, RECT*)
-  NOT_USED(SetIconSize, int, int)
-  NOT_USED(GetImageCount, int*)
-  NOT_USED(SetImageCount, UINT)
-  NOT_USED(SetBkColor, COLORREF, COLORREF*)
-  NOT_USED(GetBkColor, COLORREF*)
-  NOT_USED(BeginDrag, int, int, int)
-  NOT_USED(EndDrag)
-  NOT_USED(DragEnter, HWND, int, int)
-  NOT_USED(DragLeave, HWND)
-  NOT_USED(DragMove, int, int)
-  NOT_USED(SetDragCursorImage, IUnknown*, int, int, int)
-  NOT_USED(DragShowNolock, BOOL)
-  NOT_USED(GetDragImage, POINT*, POINT*, REFIID, void**)
-  NOT_USED(GetItemFlags, int, DWORD*)
-  NOT_USED(GetOverlayImage, int, int*)
-#undef NOT_USED
-
- private:
-  IImageList* inner;
-  ULONG references = 1;
-};
-
-HRESULT WINAPI HookedImageList(int id, REFIID riid, void** out) {
+HRESULT WINAPI HookedImageList(int id, REFIID, void** out) {
   ++imageListCalls;
   if (lists == Lists::Failing) return E_FAIL;
   IImageList* list = nullptr;
   const HRESULT result = RealImageList(id, &list);
-  const bool bent =
-      (lists == Lists::CornerJumbo && id == SHIL_JUMBO) || (lists == Lists::FailingIcons && id == failingList);
-  *out = SUCCEEDED(result) && bent ? new BentImageList(list) : list;
-  return riid == __uuidof(IImageList) ? result : E_NOINTERFACE;
+  const bool corner = lists == Lists::CornerJumbo && id == SHIL_JUMBO;
+  if (SUCCEEDED(result) && (corner || (lists == Lists::FailingIcons && id == failingList))) {
+    int side = 0;
+    list->GetIconSize(&side, &side);
+    list->Release();
+    list = StandInList(side, standInIndex, corner);
+  }
+  *out = list;
+  return result;
 }
 DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
   ++fileInfoCalls;
@@ -212,7 +173,7 @@ class IconSizes : public ::testing::Test {
     MakePlaceholder(marked, "d10:kvx_statusi57ee");
     SHFILEINFOW info{};
     SHGetFileInfoW(L"x.docx", FILE_ATTRIBUTE_NORMAL, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES);
-    docxIndex = info.iIcon;
+    docxIndex = standInIndex = info.iIcon;
   }
   void TearDown() override { EXPECT_EQ(dll.CanUnloadNow(), S_OK); }
 
