@@ -92,13 +92,14 @@ HRESULT STDMETHODCALLTYPE ShellFileIcon::Extract(LPCWSTR, UINT, HICON* large, HI
 
   const UINT largeSide = large ? LOWORD(iconSizes) : 0;
   const UINT smallSide = small ? HIWORD(iconSizes) : 0;
+  const PlaceholderLook look = (largeSide || smallSide) ? ReadPlaceholderLook() : PlaceholderLook{};
   UniqueIcon largeIcon;
   UniqueIcon smallIcon;
-  if (largeSide != 0) largeIcon = BuildPlaceholderIcon(largeSide);
+  if (largeSide != 0) largeIcon = BuildPlaceholderIcon(look, largeSide);
   if (smallSide != 0 && smallSide == largeSide) {
     if (largeIcon) smallIcon.Reset(DuplicateIcon(nullptr, largeIcon.Get()));
   } else if (smallSide != 0) {
-    smallIcon = BuildPlaceholderIcon(smallSide);
+    smallIcon = BuildPlaceholderIcon(look, smallSide);
   }
   const bool complete = (largeSide == 0 || largeIcon) && (smallSide == 0 || smallIcon);
   if (large) *large = largeIcon.Release();
@@ -106,26 +107,32 @@ HRESULT STDMETHODCALLTYPE ShellFileIcon::Extract(LPCWSTR, UINT, HICON* large, HI
   return complete ? S_OK : S_FALSE;
 } CATCH_RETURN()
 
-UniqueIcon ShellFileIcon::BuildPlaceholderIcon(UINT side) const {
-  if (side > largestSide) return {};
+ShellFileIcon::PlaceholderLook ShellFileIcon::ReadPlaceholderLook() const {
   const std::wstring placeholder = path;
   PlaceholderState state;
   ReadPlaceholderState(placeholder, state);
   const size_t extensionStart = static_cast<size_t>(PathFindExtensionW(path) - path);
-  const std::wstring name = PlaceholderTargetName(placeholder, extensionStart, state.is_folder);
+  PlaceholderLook look;
+  look.name = PlaceholderTargetName(placeholder, extensionStart, state.is_folder);
+  look.isFolder = state.is_folder;
   SyncFolderInfo folder;
-  const std::wstring root = FindSyncFolderRoot(name);
+  const std::wstring root = FindSyncFolderRoot(look.name);
   if (!root.empty()) ReadSyncFolderInfo(root, folder);
-
-  const std::shared_ptr<const ArgbPixels> faded =
-      CachedImage(FileTypeImageKey(name, side), [&] { return FadedFileTypeImage(name, side, state.is_folder); });
-  if (!faded) return {};
-  int32_t progress = state.progress;
-  if (progress < 0) {
-    if (folder.mode) return ComposeStatusIcon(*faded, nullptr);
-    progress = 0;
+  look.progress = state.progress;
+  if (look.progress < 0) {
+    look.marked = !folder.mode;
+    look.progress = 0;
   }
+  return look;
+}
+
+UniqueIcon ShellFileIcon::BuildPlaceholderIcon(const PlaceholderLook& look, UINT side) const {
+  if (side > largestSide) return {};
+  const std::shared_ptr<const ArgbPixels> faded = CachedImage(
+      FileTypeImageKey(look.name, side), [&] { return FadedFileTypeImage(look.name, side, look.isFolder); });
+  if (!faded) return {};
+  if (!look.marked) return ComposeStatusIcon(*faded, nullptr);
   const std::shared_ptr<const ArgbPixels> overlay =
-      CachedImage(OverlayImageKey(progress, side), [&] { return StatusOverlayImage(side, progress); });
+      CachedImage(OverlayImageKey(look.progress, side), [&] { return StatusOverlayImage(side, look.progress); });
   return ComposeStatusIcon(*faded, overlay.get());
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <string>
 
 #include "com/comobject.h"
@@ -32,8 +33,17 @@ class ShellFileIcon : public IExtractIconW, public IPersistFile, public ComObjec
   ~ShellFileIcon() override;
 
  private:
+  // What the icon shows, read once for both sides: a negative progress is
+  // no mark in a folder with mode set and 0 % elsewhere.
+  struct PlaceholderLook {
+    std::wstring name;  // the placeholder's real name, which gives the type
+    bool isFolder = false;
+    bool marked = true;
+    int32_t progress = 0;
+  };
+  PlaceholderLook ReadPlaceholderLook() const;
   // The placeholder's icon at side x side pixels; null when it cannot be built.
-  UniqueIcon BuildPlaceholderIcon(UINT side) const;
+  UniqueIcon BuildPlaceholderIcon(const PlaceholderLook& look, UINT side) const;
 
   wchar_t path[MAX_PATH] = {};
 };

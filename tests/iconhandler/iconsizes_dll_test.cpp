@@ -73,7 +73,7 @@ Pixels ShellListIcon(int id, int index) {
   return pixels;
 }
 
-// A list of the jumbo side standing in for one of the shell's: empty, so
+// A list of the same side standing in for one of the shell's: empty, so
 // that GetIcon fails, or with the extra-large icon of the index alone in the
 // top-left corner of the jumbo square.
 IImageList* StandInList(int side, int index, bool corner) {
