@@ -1,36 +1,53 @@
 #pragma once
 // The process-wide images of the icon handler: faded file-type images and
-// status overlays, shared by the icon objects of every Explorer thread.
-#include <windows.h>
-#include <gdiplus.h>
-
+// status overlays by type or progress and by side, shared by the icon
+// objects of every Explorer thread and kept until the module may unload.
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "imaging/argbpixels.h"
+#include "imaging/gdipluslease.h"
 #include "util/uniquehandle.h"
 
 class IconImageCache {
  public:
+  static constexpr size_t capacity = 256;
+
   IconImageCache() = default;
   ~IconImageCache();
   IconImageCache(const IconImageCache&) = delete;
   IconImageCache& operator=(const IconImageCache&) = delete;
 
-  Gdiplus::Bitmap* Find(const std::wstring& key) const;
-  // Stores the image under the key, replacing (and deleting) an image held
-  // there; returns the stored image.
-  Gdiplus::Bitmap* Store(const std::wstring& key, std::unique_ptr<Gdiplus::Bitmap> image);
-  void Clear();
+  // The image under the key, now the most recently used; null when none.
+  std::shared_ptr<const ArgbPixels> Find(const std::wstring& key);
+  // Keeps the image under the key unless another thread stored one first,
+  // dropping the least recently used beyond the capacity; returns the image
+  // held. GDI+ stays started while any image is held.
+  std::shared_ptr<const ArgbPixels> Store(const std::wstring& key, std::shared_ptr<const ArgbPixels> image);
+  // Empties the cache; its GDI+ lease comes back, to be dropped outside
+  // the lock.
+  std::unique_ptr<GdiplusLease> Clear();
   size_t Size() const { return images.size(); }
   std::vector<std::wstring> Keys() const;
 
  private:
-  std::map<std::wstring, std::unique_ptr<Gdiplus::Bitmap>> images;
+  struct Entry {
+    std::shared_ptr<const ArgbPixels> image;
+    uint64_t lastUse = 0;
+  };
+  std::map<std::wstring, Entry> images;
+  uint64_t useClock = 0;
+  std::unique_ptr<GdiplusLease> lease;
 };
 
-// Guarded by iconImageCacheLock, from the first lookup to the finished icon;
-// the lock lives as long as the module is loaded.
+// Guards lookups and inserts only: the images are immutable, so building
+// and drawing happen outside it. The lock lives as long as the module.
 extern CriticalSection iconImageCacheLock;
 extern IconImageCache iconImageCache;
+
+// Empties the cache and lets GDI+ shut down if the cache held it; for
+// DllCanUnloadNow, once no object is left.
+void ReleaseIconImageCache();

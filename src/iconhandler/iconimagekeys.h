@@ -4,12 +4,11 @@
 #include <string>
 #include <string_view>
 
-// Large is the shell's 256-pixel jumbo icon, small the shell's small icon.
-enum class IconSizeClass { Large, Small };
+// The text from the name's last "." on ("." when it has none), then "@" and
+// the side in pixels. The side follows the last "@", so no two types or
+// sides share a key.
+std::wstring FileTypeImageKey(std::wstring_view name, unsigned side);
 
-// The text from the name's last "." on ("." when it has none), then the
-// class letter.
-std::wstring FileTypeImageKey(std::wstring_view name, IconSizeClass sizeClass);
-
-// The progress in decimal, then the class letter.
-std::wstring OverlayImageKey(int32_t progress, IconSizeClass sizeClass);
+// The progress in decimal, then "@" and the side; it starts with a digit
+// where the type keys start with ".".
+std::wstring OverlayImageKey(int32_t progress, unsigned side);

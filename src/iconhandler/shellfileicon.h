@@ -2,11 +2,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <string>
 
-#include "imaging/gdiresource.h"
-#include "iconhandler/iconimagekeys.h"
 #include "com/comobject.h"
+#include "imaging/gdiresource.h"
 
 // The icon handler of placeholder files: the shell's icon of the real file
 // type, washed out, with the download status drawn over it.
@@ -28,13 +28,22 @@ class ShellFileIcon : public IExtractIconW, public IPersistFile, public ComObjec
   // IExtractIconW
   HRESULT STDMETHODCALLTYPE GetIconLocation(UINT flags, LPWSTR iconFile, UINT cchMax, int* index,
                                             UINT* outFlags) override;
-  HRESULT STDMETHODCALLTYPE Extract(LPCWSTR file, UINT index, HICON* large, HICON* small,
-                                    UINT iconSizes) override;
+  HRESULT STDMETHODCALLTYPE Extract(LPCWSTR file, UINT index, HICON* large, HICON* small, UINT iconSizes) override;
 
   ~ShellFileIcon() override;
 
  private:
-  UniqueIcon BuildPlaceholderIcon(IconSizeClass sizeClass) const;
+  // What the icon shows, read once for both sides: a negative progress is
+  // no mark in a folder with mode set and 0 % elsewhere.
+  struct PlaceholderLook {
+    std::wstring name;  // the placeholder's real name, which gives the type
+    bool isFolder = false;
+    bool marked = true;
+    int32_t progress = 0;
+  };
+  PlaceholderLook ReadPlaceholderLook() const;
+  // The placeholder's icon at side x side pixels; null when it cannot be built.
+  UniqueIcon BuildPlaceholderIcon(const PlaceholderLook& look, UINT side) const;
 
   wchar_t path[MAX_PATH] = {};
 };

@@ -1,7 +1,7 @@
 #include "iconhandler/statusoverlay.h"
 
-#include "imaging/argbicon.h"
 #include "iconhandler/overlaymath.h"
+#include "imaging/argbicon.h"
 #include "log/extensionlog.h"
 
 void FadeTowardWhite(Gdiplus::Bitmap* image, float amount) {
@@ -29,8 +29,7 @@ void DrawStatusCircle(Gdiplus::Bitmap* image, int32_t progress) {
   const float sweep = StatusArcSweep(progress);
   if (sweep != 0.0f) {
     const Gdiplus::Pen arcPen(Gdiplus::Color(statusArcColor), mark.arcPen);
-    graphics.DrawArc(&arcPen, mark.ringLeft, mark.ringLeft, mark.ringSide, mark.ringSide, statusArcStartAngle,
-                     sweep);
+    graphics.DrawArc(&arcPen, mark.ringLeft, mark.ringLeft, mark.ringSide, mark.ringSide, statusArcStartAngle, sweep);
   }
 }
 
@@ -43,15 +42,32 @@ std::unique_ptr<Gdiplus::Bitmap> CreateStatusOverlay(UINT width, UINT height, Gd
   return overlay;
 }
 
+namespace {
+
+UniqueIcon DrawOverlayInto(Gdiplus::Bitmap& target, Gdiplus::Bitmap* overlay) {
+  if (overlay) {
+    Gdiplus::Graphics graphics(&target);
+    graphics.DrawImage(overlay,
+                       Gdiplus::Rect(0, 0, static_cast<INT>(target.GetWidth()), static_cast<INT>(target.GetHeight())));
+  }
+  return ArgbImageToIcon(&target);
+}
+
+}  // namespace
+
 UniqueIcon ComposeStatusIcon(Gdiplus::Bitmap* faded, Gdiplus::Bitmap* overlay) {
   if (!faded) return nullptr;
   const INT width = static_cast<INT>(faded->GetWidth());
   const INT height = static_cast<INT>(faded->GetHeight());
   std::unique_ptr<Gdiplus::Bitmap> copy(faded->Clone(0, 0, width, height, faded->GetPixelFormat()));
   if (!copy || copy->GetLastStatus() != Gdiplus::Ok) return nullptr;
-  if (overlay) {
-    Gdiplus::Graphics graphics(copy.get());
-    graphics.DrawImage(overlay, Gdiplus::Rect(0, 0, width, height));
-  }
-  return ArgbImageToIcon(copy.get());
+  return DrawOverlayInto(*copy, overlay);
+}
+
+UniqueIcon ComposeStatusIcon(const ArgbPixels& faded, const ArgbPixels* overlay) {
+  std::unique_ptr<Gdiplus::Bitmap> copy = NewImageOfPixels(faded);
+  if (!copy) return nullptr;
+  std::unique_ptr<Gdiplus::Bitmap> mark = overlay ? NewImageOfPixels(*overlay) : nullptr;
+  if (overlay && !mark) return nullptr;
+  return DrawOverlayInto(*copy, mark.get());
 }

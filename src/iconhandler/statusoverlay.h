@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "imaging/argbpixels.h"
 #include "imaging/gdiresource.h"
 
 // Moves every colour byte toward white by the amount (clamped to 0..1);
@@ -25,3 +26,7 @@ std::unique_ptr<Gdiplus::Bitmap> CreateStatusOverlay(UINT width, UINT height, Gd
 // The overlay blended over a copy of the faded image, as an icon; the two
 // images are left as they were. Null when no copy can be made.
 UniqueIcon ComposeStatusIcon(Gdiplus::Bitmap* faded, Gdiplus::Bitmap* overlay);
+
+// The same from shared pixels, which stay as they are: each call draws on
+// bitmaps of its own. Null when GDI+ cannot make them.
+UniqueIcon ComposeStatusIcon(const ArgbPixels& faded, const ArgbPixels* overlay);

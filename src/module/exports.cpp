@@ -7,6 +7,7 @@
 #include "com/modulereference.h"
 #include "contextmenu/sharedmenubitmaps.h"
 #include "contextmenu/shellcontextmenu.h"
+#include "iconhandler/iconimagecache.h"
 #include "iconhandler/shellfileicon.h"
 #include "module/classfactory.h"
 #include "module/classids.h"
@@ -56,6 +57,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) try {
 STDAPI DllCanUnloadNow() try {
   if (moduleObjectCount.load() != 0) return S_FALSE;
   ReleaseSharedMenuBitmaps();
+  ReleaseIconImageCache();
   return S_OK;
 } CATCH_RETURN()
 

@@ -184,9 +184,9 @@ TEST_F(ShellClient, TheShellsIconLookupReachesTheHandlerForEachPlaceholder) {
     UINT flags = 0;
     ASSERT_EQ(extract->GetIconLocation(GIL_FORSHELL, location, MAX_PATH, &index, &flags), S_OK);
     ASSERT_EQ(flags, static_cast<UINT>(GIL_NOTFILENAME | GIL_DONTCACHE)) << "the shell's own icon object answered";
-    // As winefile asks: the large size left to the handler, small 16.
+    // Large 32, small 16 (winefile's large size of 0 asks for no large icon).
     HICON large = nullptr, small = nullptr;
-    EXPECT_EQ(extract->Extract(location, index, &large, &small, MAKELONG(0, 16)), S_OK);
+    EXPECT_EQ(extract->Extract(location, index, &large, &small, MAKELONG(32, 16)), S_OK);
     const Pixels largePixels = ReadIconPixels(large), smallPixels = ReadIconPixels(small);
     DestroyIcon(large);
     DestroyIcon(small);

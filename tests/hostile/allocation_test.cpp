@@ -37,6 +37,7 @@
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID riid, LPVOID* object);
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR commandLine);
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
 namespace {
 
@@ -274,6 +275,8 @@ void UseIcon(Outcome& out, const std::wstring& path) {
     extract->Release();
   }
   file->Release();
+  // The icon images stay cached until the module may unload.
+  DllCanUnloadNow();
 }
 
 TEST_F(AllocationFailure, TheIconHandlerAnswersSoundlyAndLeaksNothing) {

@@ -220,7 +220,7 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
   DllUnderTest dll;
   const GdiplusCounting counting(dll.Module());
   ASSERT_TRUE(counting.Installed());
-  const ComPtr<IClassFactory> factory = FactoryOf(dll.Module(), 1);
+  ComPtr<IClassFactory> factory = FactoryOf(dll.Module(), 1);
   ASSERT_TRUE(factory);
   std::vector<IconSnapshot> references;
   for (const std::wstring& path : paths) {
@@ -253,6 +253,8 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
   for (int thread = 0; thread < extractors; ++thread)
     EXPECT_TRUE(mismatches[thread].empty()) << "thread " << thread << ": " << mismatches[thread].front();
   EXPECT_EQ(gdiplusOverlaps.load(), 0) << "GDI+ started or shut down twice";
+  factory.Reset();
+  EXPECT_EQ(CanUnloadNow(dll.Module()), S_OK) << "the cached images hold GDI+ until now";
   EXPECT_EQ(gdiplusRunning.load(), 0) << "GDI+ left running without users";
 }
 

@@ -20,7 +20,7 @@
 
 namespace {
 
-// Both icons of one Extract call as winefile asks for them: large size 0,
+// Both icons of one Extract call: large 256 (the jumbo image as it is),
 // small 16.
 struct Icons {
   HRESULT result = E_FAIL;
@@ -36,7 +36,7 @@ Icons ExtractIcons(const DllUnderTest& dll, const std::wstring& path) {
   EXPECT_EQ(file->Load(path.c_str(), STGM_READ), S_OK);
   HICON large = HICON(7), small = HICON(7);
   Icons icons;
-  icons.result = extract->Extract(path.c_str(), 0, &large, &small, MAKELONG(0, 16));
+  icons.result = extract->Extract(path.c_str(), 0, &large, &small, MAKELONG(256, 16));
   extract->Release(), file->Release();
   if ((icons.written = large != HICON(7) || small != HICON(7))) {
     icons.largePixels = ReadIconPixels(large), icons.smallPixels = ReadIconPixels(small);
