@@ -91,11 +91,11 @@ class MenuWorkload : public ::testing::Test {
   TempFolder folder;
   InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
   const std::wstring root = folder / L"Sync";
+  const std::wstring placeholder = root + L"\\a.txt.tmvs";
   DllUnderTest dll;
 };
 
 TEST_F(MenuWorkload, ADoubleClickInsertsNothingAndTouchesNoFileOrKeyAndALaterRightClickStillDoes) {
-  const std::wstring placeholder = root + L"\\a.txt.tmvs";
   MakePlaceholder(placeholder, receiving);
   ComPtr<IContextMenu> menu = NewMenu();
   FileCalls calls(dll.Module());
@@ -187,7 +187,6 @@ TEST_F(MenuWorkload, MenuBitmapsAreSharedUntilTheModuleIsIdleAndThenFollowTheIco
 }
 
 TEST_F(MenuWorkload, EachRecordIsReadThroughOneOpen) {
-  const std::wstring placeholder = root + L"\\a.txt.tmvs";
   MakePlaceholder(placeholder, receiving);
   ComPtr<IContextMenu> menu = NewMenu();
   FileCalls calls(dll.Module());
@@ -199,7 +198,6 @@ TEST_F(MenuWorkload, EachRecordIsReadThroughOneOpen) {
 
 TEST_F(MenuWorkload, ASlowSelectionIsReadOnlyWithinTheBudgetAndKeepsEveryEntryThatMightApply) {
   // A placeholder that waits: read alone it offers share, sync and removal everywhere.
-  const std::wstring placeholder = root + L"\\a.txt.tmvs";
   MakePlaceholder(placeholder, waiting);
   ComPtr<IContextMenu> menu = NewMenu();
   FileCalls calls(dll.Module());
