@@ -31,12 +31,7 @@ struct ApplicationCase {
   const char* programFile = nullptr;  // "Tamvera Sync.exe" in the install location
 };
 
-class MisbehavingApplication : public ::testing::TestWithParam<ApplicationCase> {
- protected:
-  TempFolder folder;
-  InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
-  DllUnderTest dll;
-};
+class MisbehavingApplication : public ::testing::TestWithParam<ApplicationCase>, protected UserInstalledDll {};
 
 TEST_P(MisbehavingApplication, NeitherHoldsTheCommandNorKeepsTheDllLoaded) {
   const ApplicationCase& param = GetParam();

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <barrier>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -29,22 +30,14 @@
 
 namespace {
 
-template <typename F>
-F Export(HMODULE module, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-HRESULT CanUnloadNow(HMODULE dll) { return Export<HRESULT(STDAPICALLTYPE*)()>(dll, "DllCanUnloadNow")(); }
-
-ComPtr<IClassFactory> FactoryOf(HMODULE dll, unsigned classIndex) {
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+ComPtr<IClassFactory> FactoryOf(const DllUnderTest& dll, unsigned classIndex) {
   ComPtr<IClassFactory> factory;
-  Export<GetClassObject>(dll, "DllGetClassObject")(TestClassId(classIndex), IID_PPV_ARGS(&factory));
+  dll.GetClassObject(TestClassId(classIndex), IID_PPV_ARGS(&factory));
   return factory;
 }
 
 // A menu over the paths, its selection fetched as before a command.
-ComPtr<IContextMenu> OpenMenu(HMODULE dll, const std::vector<std::wstring>& paths) {
+ComPtr<IContextMenu> OpenMenu(const DllUnderTest& dll, const std::vector<std::wstring>& paths) {
   ComPtr<IContextMenu> menu;
   const ComPtr<IClassFactory> factory = FactoryOf(dll, 0);
   if (!factory || FAILED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&menu)))) return nullptr;
@@ -82,8 +75,8 @@ TEST(Concurrency, AHundredDeliveriesAtOnceWhileTheHostUnloadsTheDllAsSoonAsItMay
   constexpr int rounds = 3, threads = 4, perThread = 25;
   std::set<std::string> expected;
   for (int round = 0; round < rounds; ++round) {
-    HMODULE dll = LoadLibraryW(DllUnderTest::Path().c_str());
-    ASSERT_NE(dll, nullptr);
+    const DllUnderTest dll;
+    ASSERT_NE(dll.Module(), nullptr);
     std::vector<std::vector<std::wstring>> paths(threads);
     for (int thread = 0; thread < threads; ++thread) {
       for (int i = 0; i < perThread; ++i) {
@@ -103,10 +96,9 @@ TEST(Concurrency, AHundredDeliveriesAtOnceWhileTheHostUnloadsTheDllAsSoonAsItMay
     EXPECT_EQ(invoked.load(), threads * perThread);
     // Unload the moment the DLL allows it, while its last threads leave.
     const ULONGLONG giveUp = GetTickCount64() + 60000;
-    while (CanUnloadNow(dll) != S_OK && GetTickCount64() < giveUp) {
+    while (dll.CanUnloadNow() != S_OK && GetTickCount64() < giveUp) {
     }
-    ASSERT_EQ(CanUnloadNow(dll), S_OK);
-    FreeLibrary(dll);
+    ASSERT_EQ(dll.CanUnloadNow(), S_OK);
   }
   // A thread that finds every pipe instance busy for longer than its limit
   // drops its command (a CPU-starved application shows it); whatever
@@ -136,34 +128,6 @@ IconSnapshot IconOf(IClassFactory* factory, const std::wstring& path) {
   const HRESULT result = extract->Extract(path.c_str(), 0, &large, &small, MAKELONG(32, 16));
   return TakeExtracted(result, large, small);
 }
-
-// Lets a number of threads start each round together.
-class RoundStart {
- public:
-  explicit RoundStart(int threads) : threads(threads) {
-    InitializeCriticalSection(&lock);
-    InitializeConditionVariable(&changed);
-  }
-  ~RoundStart() { DeleteCriticalSection(&lock); }
-  void ArriveAndWait() {
-    EnterCriticalSection(&lock);
-    const unsigned round = rounds;
-    if (++arrived == threads) {
-      arrived = 0;
-      ++rounds;
-      WakeAllConditionVariable(&changed);
-    }
-    while (round == rounds) SleepConditionVariableCS(&changed, &lock, INFINITE);
-    LeaveCriticalSection(&lock);
-  }
-
- private:
-  const int threads;
-  int arrived = 0;
-  unsigned rounds = 0;
-  CRITICAL_SECTION lock;
-  CONDITION_VARIABLE changed;
-};
 
 // GDI+ start-ups and shutdowns of the DLL: a start-up while GDI+ already
 // runs, or a shutdown while it does not, means two threads raced over the
@@ -220,7 +184,7 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
   DllUnderTest dll;
   const GdiplusCounting counting(dll.Module());
   ASSERT_TRUE(counting.Installed());
-  ComPtr<IClassFactory> factory = FactoryOf(dll.Module(), 1);
+  ComPtr<IClassFactory> factory = FactoryOf(dll, 1);
   ASSERT_TRUE(factory);
   std::vector<IconSnapshot> references;
   for (const std::wstring& path : paths) {
@@ -233,7 +197,7 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
   std::atomic<int> extractorsLeft{extractors};
   std::vector<std::vector<std::string>> mismatches(extractors);
   OnThreads(extractors + releasers, [&](int thread) {
-    const ComPtr<IClassFactory> own = FactoryOf(dll.Module(), thread % 2 ? 1 : 6);
+    const ComPtr<IClassFactory> own = FactoryOf(dll, thread % 2 ? 1 : 6);
     if (thread >= extractors) {
       // Every icon object that goes empties the whole cache.
       while (extractorsLeft.load() > 0) {
@@ -266,11 +230,11 @@ TEST(Concurrency, GdiplusRunsOnceWhileObjectsComeAndGoOnEightThreads) {
   gdiplusStartups = 0;
   // Every round starts from no object at all, on all threads at once.
   constexpr int threads = 8, rounds = 200;
-  RoundStart roundStart(threads);
+  std::barrier<> roundStart(threads);
   OnThreads(threads, [&](int thread) {
-    const ComPtr<IClassFactory> factory = FactoryOf(dll.Module(), thread % 4 ? 1 : 0);
+    const ComPtr<IClassFactory> factory = FactoryOf(dll, thread % 4 ? 1 : 0);
     for (int round = 0; round < rounds; ++round) {
-      roundStart.ArriveAndWait();
+      roundStart.arrive_and_wait();
       ComPtr<IUnknown> object;
       if (factory) factory->CreateInstance(nullptr, IID_PPV_ARGS(&object));
     }
@@ -352,16 +316,15 @@ TEST(LogWriter, EightThreadsOpenMenusUntilTheirRoundsAreDone) {
   TempFolder folder;
   WriteBytes(folder / L"a.txt", "content");
   InstallLocationKey userInstall(HKEY_CURRENT_USER, folder.Path());
-  HMODULE dll = LoadLibraryW(DllUnderTest::Path().c_str());
-  ASSERT_NE(dll, nullptr);
+  const DllUnderTest dll;
+  ASSERT_NE(dll.Module(), nullptr);
   std::atomic<int> menus{0};
   OnThreads(8, [&](int) {
     for (int round = 0; round < 60; ++round)
       if (OpenMenu(dll, {folder / L"a.txt"})) ++menus;
   });
   EXPECT_EQ(menus.load(), 8 * 60);
-  EXPECT_TRUE(WaitUntil([&] { return CanUnloadNow(dll) == S_OK; }, callLimitMs));
-  FreeLibrary(dll);
+  EXPECT_TRUE(WaitUntil([&] { return dll.CanUnloadNow() == S_OK; }, callLimitMs));
 }
 
 TEST(Concurrency, TheLogStaysWholeWhileTwoProcessesOfEightThreadsWriteAndItsSwitchFlips) {

@@ -13,8 +13,17 @@
 
 #include "support/menuharness.h"
 #include "support/dllundertest.h"
+#include "support/testfiles.h"
 
 inline constexpr DWORD callLimitMs = 15000;
+
+// The built DLL under a per-user installation in a fresh folder: the menu
+// shows without the application.
+struct UserInstalledDll {
+  TempFolder folder;
+  InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
+  DllUnderTest dll;
+};
 
 // Runs call() and fails the test when it takes longer than the bound.
 template <typename Call>

@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/fakeapp.h"
@@ -36,180 +37,88 @@ constexpr int warmUpCycles = 100;
 // handed to the caller.
 std::set<void*> liveObjects;
 
-// One counting replacement per import: index into the originals table.
-enum Import {
-  CreateIconIndirectImport,
-  GetIconInfoImport,
-  DuplicateIconImport,
-  SHGetFileInfoImport,
-  CreateDIBSectionImport,
-  CreateBitmapImport,
-  LoadImageImport,
-  CreateCompatibleDCImport,
-  GetDCImport,
-  DestroyIconImport,
-  DeleteObjectImport,
-  DeleteDCImport,
-  ReleaseDCImport,
-  ImageFromScan0Import,
-  ImageFromHBitmapImport,
-  CloneImageImport,
-  CloneBitmapAreaImport,
-  HBitmapFromBitmapImport,
-  GraphicsImport,
-  SolidFillImport,
-  CloneBrushImport,
-  PenImport,
-  DisposeImageImport,
-  DeleteGraphicsImport,
-  DeleteBrushImport,
-  DeletePenImport,
-  importCount
-};
-void* originals[importCount];
-
-template <typename F>
-F Original(Import index) {
-  return reinterpret_cast<F>(originals[index]);
-}
-
 void Born(void* object) {
   if (object) liveObjects.insert(object);
 }
 void Gone(void* object) { liveObjects.erase(object); }
 
-HICON WINAPI CountCreateIconIndirect(PICONINFO info) {
-  HICON icon = Original<decltype(&CreateIconIndirect)>(CreateIconIndirectImport)(info);
-  Born(icon);
-  return icon;
-}
-BOOL WINAPI CountGetIconInfo(HICON icon, PICONINFO info) {
-  const BOOL result = Original<decltype(&GetIconInfo)>(GetIconInfoImport)(icon, info);
-  if (result) Born(info->hbmColor), Born(info->hbmMask);
-  return result;
-}
-HICON WINAPI CountDuplicateIcon(HINSTANCE instance, HICON icon) {
-  HICON copy = Original<decltype(&DuplicateIcon)>(DuplicateIconImport)(instance, icon);
-  Born(copy);
-  return copy;
-}
-DWORD_PTR WINAPI CountSHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
-  const DWORD_PTR result =
-      Original<decltype(&SHGetFileInfoW)>(SHGetFileInfoImport)(path, attributes, info, size, flags);
-  if (result && (flags & SHGFI_ICON)) Born(info->hIcon);
-  return result;
-}
-HBITMAP WINAPI CountCreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
-                                     DWORD offset) {
-  HBITMAP bitmap =
-      Original<decltype(&CreateDIBSection)>(CreateDIBSectionImport)(dc, info, usage, bits, section, offset);
-  Born(bitmap);
-  return bitmap;
-}
-HBITMAP WINAPI CountCreateBitmap(int width, int height, UINT planes, UINT bits, const void* data) {
-  HBITMAP bitmap = Original<decltype(&CreateBitmap)>(CreateBitmapImport)(width, height, planes, bits, data);
-  Born(bitmap);
-  return bitmap;
-}
-HANDLE WINAPI CountLoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags) {
-  HANDLE image = Original<decltype(&LoadImageW)>(LoadImageImport)(instance, name, type, width, height, flags);
-  Born(image);
-  return image;
-}
-HDC WINAPI CountCreateCompatibleDC(HDC dc) {
-  HDC created = Original<decltype(&CreateCompatibleDC)>(CreateCompatibleDCImport)(dc);
-  Born(created);
-  return created;
-}
-HDC WINAPI CountGetDC(HWND window) {
-  HDC dc = Original<decltype(&GetDC)>(GetDCImport)(window);
-  Born(dc);
-  return dc;
-}
-BOOL WINAPI CountDestroyIcon(HICON icon) {
-  Gone(icon);
-  return Original<decltype(&DestroyIcon)>(DestroyIconImport)(icon);
-}
-BOOL WINAPI CountDeleteObject(HGDIOBJ object) {
-  Gone(object);
-  return Original<decltype(&DeleteObject)>(DeleteObjectImport)(object);
-}
-BOOL WINAPI CountDeleteDC(HDC dc) {
-  Gone(dc);
-  return Original<decltype(&DeleteDC)>(DeleteDCImport)(dc);
-}
-int WINAPI CountReleaseDC(HWND window, HDC dc) {
-  Gone(dc);
-  return Original<decltype(&ReleaseDC)>(ReleaseDCImport)(window, dc);
-}
-
 using namespace Gdiplus;
-GpStatus WINGDIPAPI CountImageFromScan0(INT w, INT h, INT stride, PixelFormat format, BYTE* scan, GpBitmap** out) {
-  const GpStatus status =
-      Original<decltype(&DllExports::GdipCreateBitmapFromScan0)>(ImageFromScan0Import)(w, h, stride, format, scan, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountImageFromHBitmap(HBITMAP bitmap, HPALETTE palette, GpBitmap** out) {
-  const GpStatus status =
-      Original<decltype(&DllExports::GdipCreateBitmapFromHBITMAP)>(ImageFromHBitmapImport)(bitmap, palette, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountCloneImage(GpImage* image, GpImage** out) {
-  const GpStatus status = Original<decltype(&DllExports::GdipCloneImage)>(CloneImageImport)(image, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountCloneBitmapArea(INT x, INT y, INT w, INT h, PixelFormat format, GpBitmap* source,
-                                         GpBitmap** out) {
-  const GpStatus status =
-      Original<decltype(&DllExports::GdipCloneBitmapAreaI)>(CloneBitmapAreaImport)(x, y, w, h, format, source, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountHBitmapFromBitmap(GpBitmap* bitmap, HBITMAP* out, ARGB background) {
-  const GpStatus status =
-      Original<decltype(&DllExports::GdipCreateHBITMAPFromBitmap)>(HBitmapFromBitmapImport)(bitmap, out, background);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountGraphics(GpImage* image, GpGraphics** out) {
-  const GpStatus status = Original<decltype(&DllExports::GdipGetImageGraphicsContext)>(GraphicsImport)(image, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountSolidFill(ARGB color, GpSolidFill** out) {
-  const GpStatus status = Original<decltype(&DllExports::GdipCreateSolidFill)>(SolidFillImport)(color, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountCloneBrush(GpBrush* brush, GpBrush** out) {
-  const GpStatus status = Original<decltype(&DllExports::GdipCloneBrush)>(CloneBrushImport)(brush, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountPen(ARGB color, REAL width, GpUnit unit, GpPen** out) {
-  const GpStatus status = Original<decltype(&DllExports::GdipCreatePen1)>(PenImport)(color, width, unit, out);
-  if (status == Ok) Born(*out);
-  return status;
-}
-GpStatus WINGDIPAPI CountDisposeImage(GpImage* image) {
-  Gone(image);
-  return Original<decltype(&DllExports::GdipDisposeImage)>(DisposeImageImport)(image);
-}
-GpStatus WINGDIPAPI CountDeleteGraphics(GpGraphics* graphics) {
-  Gone(graphics);
-  return Original<decltype(&DllExports::GdipDeleteGraphics)>(DeleteGraphicsImport)(graphics);
-}
-GpStatus WINGDIPAPI CountDeleteBrush(GpBrush* brush) {
-  Gone(brush);
-  return Original<decltype(&DllExports::GdipDeleteBrush)>(DeleteBrushImport)(brush);
-}
-GpStatus WINGDIPAPI CountDeletePen(GpPen* pen) {
-  Gone(pen);
-  return Original<decltype(&DllExports::GdipDeletePen)>(DeletePenImport)(pen);
-}
+using namespace Gdiplus::DllExports;
+
+// Every import counted: its library, its name and how its replacement
+// counts. Result: the object is the result; HandsOut<n>: a GDI+ creation
+// hands the object out through its n-th argument; Destroys<n>: the n-th
+// argument is an object destroyed.
+#define COUNTED_IMPORTS(X)                                   \
+  X("user32.dll", CreateIconIndirect, Result)                \
+  X("user32.dll", GetIconInfo, IconBitmaps)                  \
+  X("shell32.dll", DuplicateIcon, Result)                    \
+  X("shell32.dll", SHGetFileInfoW, FileIcon)                 \
+  X("gdi32.dll", CreateDIBSection, Result)                   \
+  X("gdi32.dll", CreateBitmap, Result)                       \
+  X("user32.dll", LoadImageW, Result)                        \
+  X("gdi32.dll", CreateCompatibleDC, Result)                 \
+  X("user32.dll", GetDC, Result)                             \
+  X("user32.dll", DestroyIcon, Destroys<0>)                  \
+  X("gdi32.dll", DeleteObject, Destroys<0>)                  \
+  X("gdi32.dll", DeleteDC, Destroys<0>)                      \
+  X("user32.dll", ReleaseDC, Destroys<1>)                    \
+  X("gdiplus.dll", GdipCreateBitmapFromScan0, HandsOut<5>)   \
+  X("gdiplus.dll", GdipCreateBitmapFromHBITMAP, HandsOut<2>) \
+  X("gdiplus.dll", GdipCloneImage, HandsOut<1>)              \
+  X("gdiplus.dll", GdipCloneBitmapAreaI, HandsOut<6>)        \
+  X("gdiplus.dll", GdipCreateHBITMAPFromBitmap, HandsOut<1>) \
+  X("gdiplus.dll", GdipGetImageGraphicsContext, HandsOut<1>) \
+  X("gdiplus.dll", GdipCreateSolidFill, HandsOut<1>)         \
+  X("gdiplus.dll", GdipCloneBrush, HandsOut<1>)              \
+  X("gdiplus.dll", GdipCreatePen1, HandsOut<3>)              \
+  X("gdiplus.dll", GdipDisposeImage, Destroys<0>)            \
+  X("gdiplus.dll", GdipDeleteGraphics, Destroys<0>)          \
+  X("gdiplus.dll", GdipDeleteBrush, Destroys<0>)             \
+  X("gdiplus.dll", GdipDeletePen, Destroys<0>)
+
+// The originals the hooks replaced, one slot per import.
+#define IMPORT_INDEX(library, function, counting) function##Import,
+enum Import { COUNTED_IMPORTS(IMPORT_INDEX) importCount };
+#undef IMPORT_INDEX
+void* originals[importCount];
+
+// The counting replacements of one import; only the one its row names is
+// instantiated.
+template <Import index, typename F>
+struct Counting;
+template <Import index, typename R, typename... A>
+struct Counting<index, R(WINAPI*)(A...)> {
+  static R Original(A... args) { return reinterpret_cast<R(WINAPI*)(A...)>(originals[index])(args...); }
+  static R WINAPI Result(A... args) {
+    const R object = Original(args...);
+    Born(object);
+    return object;
+  }
+  template <size_t at>
+  static R WINAPI HandsOut(A... args) {
+    const R status = Original(args...);
+    if (status == Ok) Born(*std::get<at>(std::tie(args...)));
+    return status;
+  }
+  template <size_t at>
+  static R WINAPI Destroys(A... args) {
+    Gone(std::get<at>(std::tie(args...)));
+    return Original(args...);
+  }
+  // GetIconInfo: both bitmaps of the filled ICONINFO.
+  static R WINAPI IconBitmaps(HICON icon, PICONINFO info) {
+    const R result = Original(icon, info);
+    if (result) Born(info->hbmColor), Born(info->hbmMask);
+    return result;
+  }
+  // SHGetFileInfoW: the icon, when one was asked for.
+  static R WINAPI FileIcon(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
+    const R result = Original(path, attributes, info, size, flags);
+    if (result && (flags & SHGFI_ICON)) Born(info->hIcon);
+    return result;
+  }
+};
 
 struct ImportEntry {
   const char* library;
@@ -217,36 +126,11 @@ struct ImportEntry {
   void* counter;
 };
 
-#define COUNTER(function) reinterpret_cast<void*>(&function)
-const ImportEntry importTable[importCount] = {
-    {"user32.dll", "CreateIconIndirect", COUNTER(CountCreateIconIndirect)},
-    {"user32.dll", "GetIconInfo", COUNTER(CountGetIconInfo)},
-    {"shell32.dll", "DuplicateIcon", COUNTER(CountDuplicateIcon)},
-    {"shell32.dll", "SHGetFileInfoW", COUNTER(CountSHGetFileInfoW)},
-    {"gdi32.dll", "CreateDIBSection", COUNTER(CountCreateDIBSection)},
-    {"gdi32.dll", "CreateBitmap", COUNTER(CountCreateBitmap)},
-    {"user32.dll", "LoadImageW", COUNTER(CountLoadImageW)},
-    {"gdi32.dll", "CreateCompatibleDC", COUNTER(CountCreateCompatibleDC)},
-    {"user32.dll", "GetDC", COUNTER(CountGetDC)},
-    {"user32.dll", "DestroyIcon", COUNTER(CountDestroyIcon)},
-    {"gdi32.dll", "DeleteObject", COUNTER(CountDeleteObject)},
-    {"gdi32.dll", "DeleteDC", COUNTER(CountDeleteDC)},
-    {"user32.dll", "ReleaseDC", COUNTER(CountReleaseDC)},
-    {"gdiplus.dll", "GdipCreateBitmapFromScan0", COUNTER(CountImageFromScan0)},
-    {"gdiplus.dll", "GdipCreateBitmapFromHBITMAP", COUNTER(CountImageFromHBitmap)},
-    {"gdiplus.dll", "GdipCloneImage", COUNTER(CountCloneImage)},
-    {"gdiplus.dll", "GdipCloneBitmapAreaI", COUNTER(CountCloneBitmapArea)},
-    {"gdiplus.dll", "GdipCreateHBITMAPFromBitmap", COUNTER(CountHBitmapFromBitmap)},
-    {"gdiplus.dll", "GdipGetImageGraphicsContext", COUNTER(CountGraphics)},
-    {"gdiplus.dll", "GdipCreateSolidFill", COUNTER(CountSolidFill)},
-    {"gdiplus.dll", "GdipCloneBrush", COUNTER(CountCloneBrush)},
-    {"gdiplus.dll", "GdipCreatePen1", COUNTER(CountPen)},
-    {"gdiplus.dll", "GdipDisposeImage", COUNTER(CountDisposeImage)},
-    {"gdiplus.dll", "GdipDeleteGraphics", COUNTER(CountDeleteGraphics)},
-    {"gdiplus.dll", "GdipDeleteBrush", COUNTER(CountDeleteBrush)},
-    {"gdiplus.dll", "GdipDeletePen", COUNTER(CountDeletePen)},
-};
-#undef COUNTER
+#define IMPORT_ENTRY(library, function, counting) \
+  {library, #function, reinterpret_cast<void*>(&Counting<function##Import, decltype(&function)>::counting)},
+const ImportEntry importTable[importCount] = {COUNTED_IMPORTS(IMPORT_ENTRY)};
+#undef IMPORT_ENTRY
+#undef COUNTED_IMPORTS
 
 struct Counters {
   DWORD handles = 0, gdiObjects = 0, userObjects = 0;

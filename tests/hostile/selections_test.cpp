@@ -54,12 +54,7 @@ std::wstring LongPath(const std::wstring& base, size_t length) {
   return path;
 }
 
-class Selections : public ::testing::TestWithParam<SelectionCase> {
- protected:
-  TempFolder folder;
-  InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
-  DllUnderTest dll;
-};
+class Selections : public ::testing::TestWithParam<SelectionCase>, protected UserInstalledDll {};
 
 TEST_P(Selections, AreReadSoundlyForTheMenuAndTheMessages) {
   const SelectionCase& param = GetParam();
@@ -128,12 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                       emptyShare}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class SelectionFixture : public ::testing::Test {
- protected:
-  TempFolder folder;
-  InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
-  DllUnderTest dll;
-};
+class SelectionFixture : public ::testing::Test, protected UserInstalledDll {};
 
 TEST_F(SelectionFixture, TenThousandPlaceholdersAreEachReadWithinTheBound) {
   const std::wstring root = folder / L"Sync";
