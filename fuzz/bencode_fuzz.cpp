@@ -11,12 +11,9 @@
 #include "bencode/bencparser.h"
 #include "bencode/bencrender.h"
 #include "bencode/bencwalk.h"
+#include "shim/fuzzcheck.h"
 
 namespace {
-void Require(bool condition) {
-  if (!condition) abort();
-}
-
 // Keys with a NUL byte are written only up to it, so such values need not
 // come back unchanged.
 bool HasKeyWithNul(const BencEntity& entity) {

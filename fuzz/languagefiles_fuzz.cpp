@@ -15,28 +15,25 @@
 #include "localization/textfile.h"
 #include "localization/texttable.h"
 #include "localization/translation.h"
+#include "shim/fuzzcheck.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) abort();
-}
 
 // Decoded text is well-formed UTF-16 and survives a round trip.
 std::wstring DecodeChecked(std::string_view bytes) {
   const std::wstring text = DecodeTextFile(bytes);
   for (size_t i = 0; i < text.size(); ++i) {
     const uint32_t unit = static_cast<uint32_t>(text[i]);
-    Check(unit != 0 && unit <= 0xFFFF);
+    Require(unit != 0 && unit <= 0xFFFF);
     if (unit >= 0xD800 && unit <= 0xDBFF) {
-      Check(i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF);
+      Require(i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF);
       ++i;
     } else {
-      Check(unit < 0xDC00 || unit > 0xDFFF);
+      Require(unit < 0xDC00 || unit > 0xDFFF);
     }
   }
   // A leading U+FEFF would read as a byte-order mark, so put one in front.
-  Check(DecodeTextFile("\xEF\xBB\xBF" + EncodeUtf8(text)) == text);
+  Require(DecodeTextFile("\xEF\xBB\xBF" + EncodeUtf8(text)) == text);
   return text;
 }
 
@@ -60,20 +57,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Lines never carry their breaks into a text.
   for (size_t index = 0; index < table.Count(); ++index) {
     const std::wstring& current = table.Current(index);
-    Check(current.find_first_of(L"\r\n") == std::wstring::npos ||
+    Require(current.find_first_of(L"\r\n") == std::wstring::npos ||
           std::wstring_view(current) == table.EnglishFirstPart(index));
   }
-  Check(report.Bytes().empty() || report.Bytes().ends_with("\r\n"));
+  Require(report.Bytes().empty() || report.Bytes().ends_with("\r\n"));
 
   std::vector<std::wstring> names;
   for (LineReader lines(override); !lines.AtEnd() && names.size() < 64;) names.emplace_back(lines.Next());
   const std::vector<LanguageEntry> languages = ListLanguages(names);
-  Check(!languages.empty());
-  for (const LanguageEntry& language : languages) Check(language.name.size() <= languageNameLimit);
+  Require(!languages.empty());
+  for (const LanguageEntry& language : languages) Require(language.name.size() <= languageNameLimit);
   const std::string codes = EncodeUtf8(translation.substr(0, 4));
   const LanguageEntry* found =
       FindLanguage(languages, PackUserLanguageCodes(std::string_view(codes).substr(0, 2),
                                                     std::string_view(codes).substr(std::min<size_t>(2, codes.size()))));
-  Check(!found || (found >= languages.data() && found < languages.data() + languages.size()));
+  Require(!found || (found >= languages.data() && found < languages.data() + languages.size()));
   return 0;
 }

@@ -6,17 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "shim/fuzzcheck.h"
 #include "util/pathvector.h"
 
-namespace {
-void Require(bool condition) {
-  if (!condition) abort();
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::wstring text;
-  for (size_t index = 0; index + 1 < size; index += 2) text.push_back(static_cast<wchar_t>(data[index] | data[index + 1] << 8));
+  const std::wstring text = Utf16Units(data, size);
   const PathVector path(text);
   for (size_t index = 0; index < path.size(); ++index) {
     Require(!path[index].empty());

@@ -13,6 +13,7 @@
 
 #include "bencode/bencentity.h"
 #include "bencode/bencparser.h"
+#include "shim/fuzzcheck.h"
 #include "util/strfmt.h"
 
 namespace {
@@ -69,10 +70,6 @@ const FormatEntry formats[] = {
 };
 constexpr size_t formatCount = sizeof formats / sizeof formats[0];
 constexpr size_t fullSize = 1 << 17;
-
-void Require(bool condition) {
-  if (!condition) abort();
-}
 
 struct Material {
   uint64_t number = 0;

@@ -7,14 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "shim/fuzzcheck.h"
 #include "syncstate/placeholderstate.h"
 #include "syncstate/syncfolder.h"
 
 namespace {
-void Require(bool condition) {
-  if (!condition) abort();
-}
-
 bool IsProgress(int32_t progress) { return progress == -1 || (progress >= 0 && progress <= 100 && progress % 5 == 0); }
 }  // namespace
 
@@ -39,8 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 8) Require(DecodeDownloadCounter(bytes) == -1);
 
   // The same bytes as a path of UTF-16 units.
-  std::wstring path;
-  for (size_t i = 0; i + 1 < size; i += 2) path.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+  const std::wstring path = Utf16Units(data, size);
   size_t previous = path.size();
   for (const size_t length : SyncRootCandidates(path)) {
     Require(length < previous);
