@@ -218,7 +218,7 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
     EXPECT_TRUE(mismatches[thread].empty()) << "thread " << thread << ": " << mismatches[thread].front();
   EXPECT_EQ(gdiplusOverlaps.load(), 0) << "GDI+ started or shut down twice";
   factory.Reset();
-  EXPECT_EQ(CanUnloadNow(dll.Module()), S_OK) << "the cached images hold GDI+ until now";
+  EXPECT_EQ(dll.CanUnloadNow(), S_OK) << "the cached images hold GDI+ until now";
   EXPECT_EQ(gdiplusRunning.load(), 0) << "GDI+ left running without users";
 }
 
