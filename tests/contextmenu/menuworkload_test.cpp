@@ -13,6 +13,7 @@
 #include "channel/commandmessages.h"
 #include "support/dllundertest.h"
 #include "support/fakeapp.h"
+#include "support/iconpixels.h"
 #include "support/importhook.h"
 #include "support/menuharness.h"
 
@@ -113,36 +114,6 @@ TEST_F(MenuWorkload, ADoubleClickInsertsNothingAndTouchesNoFileOrKeyAndALaterRig
   EXPECT_EQ(Entries(query), "1 3 5-");
 }
 
-// Pixels of a menu bitmap, 0xAARRGGBB, top-down.
-std::vector<uint32_t> BitmapPixels(HBITMAP bitmap) {
-  BITMAP info{};
-  if (!GetObjectW(bitmap, sizeof info, &info)) return {};
-  BITMAPINFO format{};
-  format.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB};
-  std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, info.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
-// A 16-pixel icon file of one opaque colour.
-std::string SolidIconFile(uint32_t argb) {
-  constexpr int side = 16;
-  std::string file;
-  const auto put = [&](uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) file.push_back(static_cast<char>(value >> (8 * i)));
-  };
-  const uint32_t imageBytes = 40 + side * side * 4 + side * 4;
-  put(0, 2), put(1, 2), put(1, 2);                         // icon directory of one image
-  put(side, 1), put(side, 1), put(0, 2), put(1, 2), put(32, 2), put(imageBytes, 4), put(22, 4);
-  put(40, 4), put(side, 4), put(2 * side, 4), put(1, 2), put(32, 2);  // colour and mask, stacked
-  for (int i = 0; i < 6; ++i) put(0, 4);
-  for (int i = 0; i < side * side; ++i) put(argb, 4);
-  file.append(side * 4, '\0');                             // the mask: every pixel shows
-  return file;
-}
-
 TEST_F(MenuWorkload, MenuBitmapsAreSharedUntilTheModuleIsIdleAndThenFollowTheIconFilesBesideIt) {
   const std::wstring file = root + L"\\a.txt";
   WriteBytes(file, "content");
@@ -177,9 +148,10 @@ TEST_F(MenuWorkload, MenuBitmapsAreSharedUntilTheModuleIsIdleAndThenFollowTheIco
   ComPtr<IContextMenu> third = copy.CreateMenu();
   const QueryResult thirdQuery = QueryMenu(third.Get(), DropDataObject({file}).Get());
   for (HBITMAP bitmap : bitmapsOf(thirdQuery)) {
-    const std::vector<uint32_t> pixels = BitmapPixels(bitmap);
-    ASSERT_FALSE(pixels.empty());
-    EXPECT_EQ(pixels[pixels.size() / 2] & 0xFFFFFF, 0xFF0000u) << "the icon file written since is drawn";
+    const Pixels pixels = ReadBitmapPixels(bitmap);
+    ASSERT_FALSE(pixels.argb.empty());
+    EXPECT_EQ(pixels.At(pixels.width / 2, pixels.height / 2) & 0xFFFFFF, 0xFF0000u)
+        << "the icon file written since is drawn";
   }
   third.Reset();
   EXPECT_EQ(canUnloadNow(), S_OK);
@@ -214,7 +186,8 @@ TEST_F(MenuWorkload, ASlowSelectionIsReadOnlyWithinTheBudgetAndKeepsEveryEntryTh
   EXPECT_EQ(Entries(query), "1 2 3 4 5-");
   const std::vector<std::wstring> log = LogMessagesOfThisProcess();
   EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::wstring& line) {
-    return line.starts_with(L"Context menu: ") && line.find(L" of 10000 items left unread after 250 ms") != std::wstring::npos;
+    return line.starts_with(L"Context menu: ") &&
+           line.find(L" of 10000 items left unread after 250 ms") != std::wstring::npos;
   }));
 }
 
@@ -227,7 +200,8 @@ TEST_F(MenuWorkload, TwentyThousandItemsReachTheApplicationInOnePass) {
   for (int i = 1; i < 20000; ++i) paths.push_back(root + L"\\missing-" + std::to_wstring(i) + L".txt");
   ComPtr<IContextMenu> menu = NewMenu();
   ASSERT_EQ(QueryMenu(menu.Get(), DropDataObject(paths).Get()).result, shown);
-  CMINVOKECOMMANDINFO invoke{sizeof invoke};
+  CMINVOKECOMMANDINFO invoke{};
+  invoke.cbSize = sizeof invoke;
   invoke.lpVerb = MAKEINTRESOURCEA(1);  // share: one message carrying every path
   const ULONGLONG start = GetTickCount64();
   EXPECT_EQ(menu->InvokeCommand(&invoke), S_OK);

@@ -25,6 +25,7 @@
 #include "support/iconpixels.h"
 #include "support/logfiles.h"
 #include "support/childprocess.h"
+#include "support/gdipluscalls.h"
 #include "support/importhook.h"
 #include "support/testfiles.h"
 
@@ -129,44 +130,6 @@ IconSnapshot IconOf(IClassFactory* factory, const std::wstring& path) {
   return TakeExtracted(result, large, small);
 }
 
-// GDI+ start-ups and shutdowns of the DLL: a start-up while GDI+ already
-// runs, or a shutdown while it does not, means two threads raced over the
-// count of its users.
-std::atomic<int> gdiplusRunning{0};
-std::atomic<int> gdiplusOverlaps{0};
-std::atomic<int> gdiplusStartups{0};
-void* originalStartup = nullptr;
-void* originalShutdown = nullptr;
-
-Gdiplus::Status WINAPI CountStartup(ULONG_PTR* token, const Gdiplus::GdiplusStartupInput* input,
-                                    Gdiplus::GdiplusStartupOutput* output) {
-  ++gdiplusStartups;
-  if (gdiplusRunning++ != 0) ++gdiplusOverlaps;
-  // A start-up that takes a moment, as it can on a busy machine, leaves
-  // room for a racing thread to start GDI+ again.
-  Sleep(2);
-  return reinterpret_cast<decltype(&Gdiplus::GdiplusStartup)>(originalStartup)(token, input, output);
-}
-void WINAPI CountShutdown(ULONG_PTR token) {
-  if (--gdiplusRunning != 0) ++gdiplusOverlaps;
-  reinterpret_cast<decltype(&Gdiplus::GdiplusShutdown)>(originalShutdown)(token);
-}
-
-// Counts the DLL's GDI+ start-ups and shutdowns while it lives.
-class GdiplusCounting {
- public:
-  explicit GdiplusCounting(HMODULE dll)
-      : startup(dll, "gdiplus.dll", "GdiplusStartup", reinterpret_cast<void*>(&CountStartup)),
-        shutdown(dll, "gdiplus.dll", "GdiplusShutdown", reinterpret_cast<void*>(&CountShutdown)) {
-    originalStartup = startup.Original();
-    originalShutdown = shutdown.Original();
-  }
-  bool Installed() const { return startup.Installed() && shutdown.Installed(); }
-
- private:
-  ImportHook startup;
-  ImportHook shutdown;
-};
 
 TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreReleased) {
   TempFolder folder;
@@ -182,7 +145,7 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
     MakePlaceholder(paths.back(), state);
   }
   DllUnderTest dll;
-  const GdiplusCounting counting(dll.Module());
+  const GdiplusCalls counting(dll.Module(), 2);
   ASSERT_TRUE(counting.Installed());
   ComPtr<IClassFactory> factory = FactoryOf(dll, 1);
   ASSERT_TRUE(factory);
@@ -216,18 +179,16 @@ TEST(Concurrency, IconObjectsOnEightThreadsShareTheImageCacheWhileOthersAreRelea
   });
   for (int thread = 0; thread < extractors; ++thread)
     EXPECT_TRUE(mismatches[thread].empty()) << "thread " << thread << ": " << mismatches[thread].front();
-  EXPECT_EQ(gdiplusOverlaps.load(), 0) << "GDI+ started or shut down twice";
+  EXPECT_EQ(GdiplusCalls::overlaps.load(), 0) << "GDI+ started or shut down twice";
   factory.Reset();
   EXPECT_EQ(dll.CanUnloadNow(), S_OK) << "the cached images hold GDI+ until now";
-  EXPECT_EQ(gdiplusRunning.load(), 0) << "GDI+ left running without users";
+  EXPECT_EQ(GdiplusCalls::running.load(), 0) << "GDI+ left running without users";
 }
 
 TEST(Concurrency, GdiplusRunsOnceWhileObjectsComeAndGoOnEightThreads) {
   DllUnderTest dll;
-  const GdiplusCounting counting(dll.Module());
+  const GdiplusCalls counting(dll.Module(), 2);
   ASSERT_TRUE(counting.Installed());
-  gdiplusOverlaps = 0;
-  gdiplusStartups = 0;
   // Every round starts from no object at all, on all threads at once.
   constexpr int threads = 8, rounds = 200;
   std::barrier<> roundStart(threads);
@@ -239,36 +200,16 @@ TEST(Concurrency, GdiplusRunsOnceWhileObjectsComeAndGoOnEightThreads) {
       if (factory) factory->CreateInstance(nullptr, IID_PPV_ARGS(&object));
     }
   });
-  EXPECT_EQ(gdiplusOverlaps.load(), 0) << "GDI+ started or shut down twice";
-  EXPECT_EQ(gdiplusRunning.load(), 0) << "GDI+ left running without users";
-  std::printf("%d GDI+ start-ups for %d objects on %d threads\n", gdiplusStartups.load(), threads * rounds, threads);
-}
-
-// A 16-pixel icon file of one opaque green.
-std::string GreenIconFile() {
-  constexpr int side = 16;
-  std::string file;
-  const auto put = [&](auto value) { file.append(reinterpret_cast<const char*>(&value), sizeof value); };
-  put(WORD{0}), put(WORD{1}), put(WORD{1});
-  put(BYTE{side}), put(BYTE{side}), put(BYTE{0}), put(BYTE{0}), put(WORD{1}), put(WORD{32});
-  put(DWORD{40 + side * side * 4 + side * 4}), put(DWORD{22});
-  put(BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), side, side * 2, 1, 32, BI_RGB, 0, 0, 0, 0, 0});
-  for (int i = 0; i < side * side; ++i) put(RGBQUAD{0, 200, 0, 255});
-  file.append(side * 4, '\0');
-  return file;
+  EXPECT_EQ(GdiplusCalls::overlaps.load(), 0) << "GDI+ started or shut down twice";
+  EXPECT_EQ(GdiplusCalls::running.load(), 0) << "GDI+ left running without users";
+  std::printf("%d GDI+ start-ups for %d objects on %d threads\n", GdiplusCalls::startups.load(), threads * rounds,
+              threads);
 }
 
 // The bitmap's middle pixel as 0xAARRGGBB; 0 when it cannot be read.
 uint32_t MiddlePixel(HBITMAP bitmap) {
-  BITMAP shape{};
-  if (!bitmap || !GetObjectW(bitmap, sizeof shape, &shape)) return 0;
-  BITMAPINFO format{};
-  format.bmiHeader = {sizeof(BITMAPINFOHEADER), shape.bmWidth, -shape.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  std::vector<uint32_t> pixels(static_cast<size_t>(shape.bmWidth) * shape.bmHeight);
-  HDC screen = GetDC(nullptr);
-  const int rows = GetDIBits(screen, bitmap, 0, shape.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  return rows == shape.bmHeight ? pixels[pixels.size() / 2 + shape.bmWidth / 2] : 0;
+  const Pixels pixels = ReadBitmapPixels(bitmap);
+  return pixels.argb.empty() ? 0 : pixels.At(pixels.width / 2, pixels.height / 2);
 }
 
 // The DLL asking for its own file name, which takes a moment here: room
@@ -289,7 +230,7 @@ TEST(Concurrency, TheFirstClassObjectRequestsOfAFreshDllFromSeveralThreadsAllKno
   WriteBytes(folder / L"a.txt", "content");
   for (int copy = 0; copy < 6; ++copy) {
     const std::wstring place = folder / (L"copy" + std::to_wstring(copy));
-    ASSERT_TRUE(CreateFolder(place) && WriteBytes(place + L"\\menu_sync.ico", GreenIconFile()));
+    ASSERT_TRUE(CreateFolder(place) && WriteBytes(place + L"\\menu_sync.ico", SolidIconFile(0xFF00C800)));
     DllCopy dll(place);
     ASSERT_TRUE(dll.Loaded());
     copyModule = GetModuleHandleW(dll.Path().c_str());

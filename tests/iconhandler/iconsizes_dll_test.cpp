@@ -22,6 +22,7 @@
 #include "iconhandler/overlaymath.h"
 #include "support/dllundertest.h"
 #include "support/iconpixels.h"
+#include "support/gdipluscalls.h"
 #include "support/importhook.h"
 #include "support/menuharness.h"
 #include "support/testfiles.h"
@@ -32,8 +33,8 @@ namespace {
 enum class Lists { Real, Failing, CornerJumbo, FailingIcons };
 Lists lists = Lists::Real;
 int failingList = -1;  // the list whose GetIcon fails under FailingIcons
-int imageListCalls = 0, fileInfoCalls = 0, startups = 0, shutdowns = 0;
-void *realImageList = nullptr, *realFileInfo = nullptr, *realStartup = nullptr, *realShutdown = nullptr;
+int imageListCalls = 0, fileInfoCalls = 0;
+void *realImageList = nullptr, *realFileInfo = nullptr;
 
 HRESULT RealImageList(int id, IImageList** list) {
   return reinterpret_cast<decltype(&SHGetImageList)>(realImageList)(id, __uuidof(IImageList),
@@ -116,15 +117,6 @@ DWORD_PTR WINAPI CountedFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* in
   ++fileInfoCalls;
   return reinterpret_cast<decltype(&SHGetFileInfoW)>(realFileInfo)(path, attributes, info, size, flags);
 }
-Gdiplus::Status WINAPI CountedStartup(ULONG_PTR* token, const Gdiplus::GdiplusStartupInput* input,
-                                      Gdiplus::GdiplusStartupOutput* output) {
-  ++startups;
-  return reinterpret_cast<decltype(&CountedStartup)>(realStartup)(token, input, output);
-}
-void WINAPI CountedShutdown(ULONG_PTR token) {
-  ++shutdowns;
-  reinterpret_cast<decltype(&CountedShutdown)>(realShutdown)(token);
-}
 
 // How much of its square an icon covers: the mean alpha, and how far right
 // and down its visible pixels reach, as fractions of the side.
@@ -162,11 +154,11 @@ struct Extracted {
 class IconSizes : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (auto* hook : {&imageListHook, &fileInfoHook, &startupHook, &shutdownHook}) ASSERT_TRUE(hook->Installed());
+    for (auto* hook : {&imageListHook, &fileInfoHook}) ASSERT_TRUE(hook->Installed());
+    ASSERT_TRUE(gdiplus.Installed());
     realImageList = imageListHook.Original(), realFileInfo = fileInfoHook.Original();
-    realStartup = startupHook.Original(), realShutdown = shutdownHook.Original();
     lists = Lists::Real;
-    imageListCalls = fileInfoCalls = startups = shutdowns = 0;
+    imageListCalls = fileInfoCalls = 0;
     MakeSyncRoot(folder / L"sync", "d4:modei1ee");
     // In a mode-true folder, no progress means no mark.
     MakePlaceholder(plain, "d8:kvx_typei1ee");
@@ -197,8 +189,7 @@ class IconSizes : public ::testing::Test {
   DllUnderTest dll;
   ImportHook imageListHook{dll.Module(), "shell32.dll", "SHGetImageList", reinterpret_cast<void*>(&HookedImageList)};
   ImportHook fileInfoHook{dll.Module(), "shell32.dll", "SHGetFileInfoW", reinterpret_cast<void*>(&CountedFileInfo)};
-  ImportHook startupHook{dll.Module(), "gdiplus.dll", "GdiplusStartup", reinterpret_cast<void*>(&CountedStartup)};
-  ImportHook shutdownHook{dll.Module(), "gdiplus.dll", "GdiplusShutdown", reinterpret_cast<void*>(&CountedShutdown)};
+  GdiplusCalls gdiplus{dll.Module()};
   TempFolder folder;
   const std::wstring plain = folder / L"sync\\plain.docx.tmvs";
   const std::wstring marked = folder / L"sync\\marked.docx.tmvs";
@@ -296,13 +287,14 @@ TEST_F(IconSizes, ObjectsOneAfterAnotherShareImagesUntilTheModuleMayUnload) {
   }
   EXPECT_GT(afterFirstRound, 0);
   EXPECT_EQ(shellCalls(), afterFirstRound) << "every later icon came from the cache";
-  EXPECT_EQ(std::pair(startups, shutdowns), std::pair(1, 0)) << "the cache keeps GDI+ started";
+  EXPECT_EQ(std::pair(GdiplusCalls::startups.load(), GdiplusCalls::shutdowns.load()), std::pair(1, 0))
+      << "the cache keeps GDI+ started";
   ASSERT_EQ(dll.CanUnloadNow(), S_OK);
-  EXPECT_EQ(shutdowns, 1) << "GDI+ shut down with the cache";
+  EXPECT_EQ(GdiplusCalls::shutdowns, 1) << "GDI+ shut down with the cache";
   ASSERT_EQ(Extract(plain, MAKELONG(48, 16)).result, S_OK);
   EXPECT_GT(shellCalls(), afterFirstRound) << "the cache was emptied";
   ASSERT_EQ(dll.CanUnloadNow(), S_OK);
-  EXPECT_EQ(startups, shutdowns);
+  EXPECT_EQ(GdiplusCalls::startups, GdiplusCalls::shutdowns);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/dllundertest.h"
-#include "support/importhook.h"
+#include "support/gdipluscalls.h"
 
 namespace {
 class ModuleFrame : public ::testing::Test {
@@ -63,34 +63,18 @@ TEST_F(ModuleFrame, ContextMenuObjectCountsReferencesAndAnswersOnlyItsInterfaces
   EXPECT_EQ(dll.CanUnloadNow(), S_OK);
 }
 
-int startups = 0, shutdowns = 0;
-void *realStartup = nullptr, *realShutdown = nullptr;
-
-Gdiplus::Status WINAPI CountingStartup(ULONG_PTR* token, const Gdiplus::GdiplusStartupInput* input,
-                                       Gdiplus::GdiplusStartupOutput* output) {
-  ++startups;
-  return reinterpret_cast<decltype(&CountingStartup)>(realStartup)(token, input, output);
-}
-void WINAPI CountingShutdown(ULONG_PTR token) {
-  ++shutdowns;
-  reinterpret_cast<decltype(&CountingShutdown)>(realShutdown)(token);
-}
-
 TEST_F(ModuleFrame, GdiplusStartsOnceAndStopsOnceForTwoObjects) {
-  ImportHook startup(dll.Module(), "gdiplus.dll", "GdiplusStartup", reinterpret_cast<void*>(&CountingStartup));
-  ImportHook shutdown(dll.Module(), "gdiplus.dll", "GdiplusShutdown", reinterpret_cast<void*>(&CountingShutdown));
-  ASSERT_TRUE(startup.Installed() && shutdown.Installed());
-  realStartup = startup.Original();
-  realShutdown = shutdown.Original();
+  GdiplusCalls calls(dll.Module());
+  ASSERT_TRUE(calls.Installed());
   IContextMenu* menu = nullptr;
   IExtractIconW* icon = nullptr;
   ASSERT_EQ(dll.CreateObject(TestClassId(0), IID_PPV_ARGS(&menu)), S_OK);
   ASSERT_EQ(dll.CreateObject(TestClassId(1), IID_IExtractIconW, reinterpret_cast<void**>(&icon)), S_OK);
   menu->Release();
-  EXPECT_EQ(shutdowns, 0) << "the icon object still needs GDI+";
+  EXPECT_EQ(GdiplusCalls::shutdowns, 0) << "the icon object still needs GDI+";
   icon->Release();
-  EXPECT_EQ(startups, 1);
-  EXPECT_EQ(shutdowns, 1);
+  EXPECT_EQ(GdiplusCalls::startups, 1);
+  EXPECT_EQ(GdiplusCalls::shutdowns, 1);
 }
 
 }  // namespace

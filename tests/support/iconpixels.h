@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct Pixels {
@@ -18,6 +19,10 @@ struct Pixels {
 };
 
 Pixels ReadIconPixels(HICON icon);
+Pixels ReadBitmapPixels(HBITMAP bitmap);
+
+// A 16-pixel icon file of one opaque colour (0xAARRGGBB).
+std::string SolidIconFile(uint32_t argb);
 Pixels ReadImagePixels(Gdiplus::Bitmap& image);
 
 class GdiplusSession {
