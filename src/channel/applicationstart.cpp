@@ -169,8 +169,9 @@ std::wstring StartApplication() {
   if (IsHostElevated()) {
     // The per-user folder is writable by every unelevated program of the
     // user: whatever lies there must never run with this host's token.
+    // S_FALSE: the shell could not start the file.
     const HRESULT result = ShellExecuteThroughDesktop(executable, folder);
-    if (FAILED(result)) {
+    if (result != S_OK) {
       LogMessage(L"Start of %s through the desktop shell failed (%lx); the host is elevated; batch dropped",
                  executable.c_str(), static_cast<unsigned long>(result));
       return {};

@@ -44,10 +44,17 @@ int RunUnelevated() {
   std::wstring line = CommandLineWithoutFlag();
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
+  // The copy writes to this copy's output, wherever that goes.
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+    if (handle && handle != INVALID_HANDLE_VALUE) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  const BOOL started = CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                             nullptr, &startup, &process);
   CloseHandle(token);
   if (!started) {
