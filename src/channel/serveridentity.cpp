@@ -55,9 +55,14 @@ bool IsExpectedServer(HANDLE pipe, const std::wstring& pipeName) {
   const std::wstring image = ProcessImagePath(serverId);
   const std::optional<FileIdentity> expectedFile = IdentityOfFile(expected);
   const std::optional<FileIdentity> serverFile = image.empty() ? std::nullopt : IdentityOfFile(image);
-  if (!expectedFile || !serverFile) {
-    LogMessage(L"Command pipe: the file of server process %u (%s) or of %s cannot be read; batch dropped",
-               static_cast<unsigned>(serverId), image.c_str(), expected.c_str());
+  if (!expectedFile) {
+    LogMessage(L"Command pipe: %s cannot be read, so server process %u (%s) is not known to be it; batch dropped",
+               expected.c_str(), static_cast<unsigned>(serverId), image.c_str());
+    return false;
+  }
+  if (!serverFile) {
+    LogMessage(L"Command pipe: the program file of server process %u (%s) cannot be read; batch dropped",
+               static_cast<unsigned>(serverId), image.c_str());
     return false;
   }
   if (*expectedFile == *serverFile) return true;
