@@ -4,16 +4,15 @@
 
 #include "bencode/bencencode.h"
 #include "bencode/bencodeddict.h"
+#include "channel/applicationstart.h"
 #include "channel/pipeclient.h"
+#include "channel/serveridentity.h"
 #include "util/uniquehandle.h"
 #include "log/extensionlog.h"
 #include "com/errorbarrier.h"
 #include "com/modulereference.h"
 
 namespace {
-constexpr wchar_t applicationFile[] = L"Tamvera Sync.exe";
-constexpr ULONGLONG applicationStartLimitMs = 30000;
-constexpr DWORD applicationPollMs = 100;
 // Every instance of the pipe can be busy for a moment, for instance while
 // the application sets up the next instance after accepting a client.
 constexpr ULONGLONG pipeBusyLimitMs = 5000;
@@ -22,47 +21,13 @@ constexpr DWORD pipeBusyPollMs = 50;
 // with it this DLL, for good.
 constexpr DWORD writeLimitMs = 10000;
 
-// A drive's or a share's full path; any other name would resolve against
-// the host's current folder or drive.
-bool IsFullPath(const std::wstring& path) {
-  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') return true;
-  const wchar_t drive = path.empty() ? L'\0' : static_cast<wchar_t>(path[0] | 0x20);
-  return path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' &&
-         (path[2] == L'\\' || path[2] == L'/');
-}
-
-// Starts the per-user application from its install location and waits for
-// its presence mutex; the pipe it then serves, or empty.
-std::wstring StartApplication() {
-  std::wstring folder = ReadInstallLocation(HKEY_CURRENT_USER);
-  if (!IsFullPath(folder)) return {};
-  if (folder.back() == L'\\') folder.pop_back();
-  const std::wstring executable = folder + L"\\" + applicationFile;
-  const DWORD attributes = GetFileAttributesW(executable.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(executable.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
-    return {};
-  const UniqueKernelObject processThread(process.hThread), processHandle(process.hProcess);
-
-  const ULONGLONG started = GetTickCount64();
-  for (;;) {
-    Sleep(applicationPollMs);
-    std::wstring pipe = SelectCommandPipe(InstallScope::User);
-    if (!pipe.empty()) return pipe;
-    if (GetTickCount64() - started >= applicationStartLimitMs) return {};
-  }
-}
-
 UniqueFile OpenCommandPipe(const std::wstring& name) {
   const ULONGLONG deadline = GetTickCount64() + pipeBusyLimitMs;
   for (;;) {
-    UniqueFile pipe(
-        CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    // Identification only: whatever serves the pipe can learn who the user
+    // is but cannot act as the user.
+    UniqueFile pipe(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
     if (pipe.Valid() || GetLastError() != ERROR_PIPE_BUSY) return pipe;
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return pipe;
@@ -133,6 +98,8 @@ void DeliverCommands(std::wstring pipeName, CommandBatch batch) noexcept {
     if (pipeName.empty()) return;
     const UniqueFile pipe = OpenCommandPipe(pipeName);
     if (!pipe.Valid()) return;
+    // Checked before the first write: another process may serve the name.
+    if (!IsExpectedServer(pipe.Get(), pipeName)) return;
     DWORD mode = PIPE_READMODE_MESSAGE;
     if (!SetNamedPipeHandleState(pipe.Get(), &mode, nullptr, nullptr)) return;
     WriteBatch(pipe.Get(), batch);

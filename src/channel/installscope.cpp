@@ -9,8 +9,6 @@
 
 std::atomic<InstallScope> installScope{InstallScope::Undecided};
 
-namespace {
-
 std::optional<FileIdentity> IdentityOfFile(const std::wstring& path) {
   // No access rights: the identity is readable even while the file is in use.
   const UniqueFile file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -19,8 +17,6 @@ std::optional<FileIdentity> IdentityOfFile(const std::wstring& path) {
   if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
   return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
-
-}  // namespace
 
 void DecideInstallScopeIfUndecided() {
   if (installScope.load() != InstallScope::Undecided) return;

@@ -50,3 +50,5 @@ std::wstring SelectCommandPipe(InstallScope scope) {
     return servicePipe;
   return {};
 }
+
+bool IsServicePipe(const std::wstring& pipeName) { return pipeName == servicePipe; }

@@ -26,9 +26,36 @@ constexpr wchar_t switchValue[] = L"ShellExtLog";
 constexpr uint64_t rotationSize = 104857600;
 constexpr int timePartSize = 48;
 
+// A critical section that can also be tried without waiting, for the
+// entry point's detach.
+class LogLock {
+ public:
+  LogLock() { InitializeCriticalSection(&section); }
+  ~LogLock() { DeleteCriticalSection(&section); }
+  LogLock(const LogLock&) = delete;
+  LogLock& operator=(const LogLock&) = delete;
+  void Enter() { EnterCriticalSection(&section); }
+  bool TryEnter() { return TryEnterCriticalSection(&section) != FALSE; }
+  void Leave() { LeaveCriticalSection(&section); }
+
+ private:
+  CRITICAL_SECTION section;
+};
+
+class LogLockHold {
+ public:
+  explicit LogLockHold(LogLock& lock) : lock(lock) { lock.Enter(); }
+  ~LogLockHold() { lock.Leave(); }
+  LogLockHold(const LogLockHold&) = delete;
+  LogLockHold& operator=(const LogLockHold&) = delete;
+
+ private:
+  LogLock& lock;
+};
+
 // Guards the log object, its switch and its file; from module load on,
 // for every thread of the host.
-CriticalSection logLock;
+LogLock logLock;
 
 // A re-entrance flag set for one scope, cleared however the scope ends.
 class FlagScope {
@@ -100,8 +127,10 @@ class ExtensionLog {
   bool RefreshSwitch();
   void WriteLine(const wchar_t* format, va_list args);
   void Close();
+  void CloseAtDetach();
 
  private:
+  std::wstring Line(const std::wstring& message) const;
   bool Open();
   void FollowPath();
   void CheckRotation();
@@ -150,9 +179,7 @@ void ExtensionLog::Close() {
 
 void ExtensionLog::WriteLine(const wchar_t* format, va_list args) {
   if (!enabled || !file) return;
-  const std::wstring message = FormatWideStringV(format, args);
-  std::wstring line =
-      FormatWideString(L"%S (%s) %s", Timestamp().c_str(), sourceTag.c_str(), message.c_str()) + L"\r\n";
+  const std::wstring line = Line(FormatWideStringV(format, args));
 
   LogWriterScope writer(writers);
   if (file->IsDeletePending()) {
@@ -166,6 +193,23 @@ void ExtensionLog::WriteLine(const wchar_t* format, va_list args) {
   file->Write(line.data(), static_cast<uint32_t>(line.size() * sizeof(wchar_t)));
   file->Flush();
   CheckRotation();
+}
+
+std::wstring ExtensionLog::Line(const std::wstring& message) const {
+  return FormatWideString(L"%S (%s) %s", Timestamp().c_str(), sourceTag.c_str(), message.c_str()) + L"\r\n";
+}
+
+// No following of a moved log and no rotation here: a writer of another
+// process would make either wait.
+void ExtensionLog::CloseAtDetach() {
+  if (!file) return;
+  if (enabled && writers.TryAcquire()) {
+    const std::wstring line = Line(L"==== end ====");
+    file->Write(line.data(), static_cast<uint32_t>(line.size() * sizeof(wchar_t)));
+    writers.Release();
+  }
+  file->Close();
+  file.reset();
 }
 
 // Another process moved the log aside: go on in the file now at the path
@@ -194,7 +238,7 @@ void ExtensionLog::CheckRotation() {
 
 void CreateExtensionLog() {
   try {
-    SectionLock hold(logLock);
+    LogLockHold hold(logLock);
     if (extensionLog) return;
     extensionLog = std::make_unique<ExtensionLog>();
     extensionLog->RefreshSwitch();
@@ -204,7 +248,7 @@ void CreateExtensionLog() {
 
 void DestroyExtensionLog() {
   try {
-    SectionLock hold(logLock);
+    LogLockHold hold(logLock);
     if (!extensionLog) return;
     extensionLog->Close();
     extensionLog.reset();
@@ -212,9 +256,23 @@ void DestroyExtensionLog() {
   }
 }
 
+void DestroyExtensionLogAtDetach() {
+  // A thread of this host that is writing a line (or one that the process
+  // exit ended while it was) holds the lock: the object is then left as it is.
+  if (!logLock.TryEnter()) return;
+  try {
+    if (extensionLog) {
+      extensionLog->CloseAtDetach();
+      extensionLog.reset();
+    }
+  } catch (...) {
+  }
+  logLock.Leave();
+}
+
 bool RefreshLogSwitch() {
   try {
-    SectionLock hold(logLock);
+    LogLockHold hold(logLock);
     return extensionLog && extensionLog->RefreshSwitch();
   } catch (...) {
     return false;
@@ -226,7 +284,7 @@ void LogMessage(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
   try {
-    SectionLock hold(logLock);
+    LogLockHold hold(logLock);
     if (extensionLog) extensionLog->WriteLine(format, args);
   } catch (...) {
   }

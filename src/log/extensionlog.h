@@ -5,5 +5,9 @@
 // log object exists.
 void CreateExtensionLog();
 void DestroyExtensionLog();
+// For process detach, under the loader lock: waits for nothing. The end line
+// is written only when no writer of any process holds the log at that
+// moment; otherwise the file is just closed.
+void DestroyExtensionLogAtDetach();
 bool RefreshLogSwitch();
 void LogMessage(const wchar_t* format, ...);

@@ -22,6 +22,12 @@ bool LogWriterMutex::Acquire() {
   return false;
 }
 
+bool LogWriterMutex::TryAcquire() {
+  if (!mutex) return false;
+  const DWORD result = WaitForSingleObject(mutex.Get(), 0);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
 void LogWriterMutex::Release() {
   if (mutex) ReleaseMutex(mutex.Get());
 }

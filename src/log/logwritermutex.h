@@ -14,6 +14,8 @@ class LogWriterMutex {
 
   // Waits a bounded time; false when the mutex could not be had.
   bool Acquire();
+  // Does not wait: false when another writer holds the mutex.
+  bool TryAcquire();
   void Release();
 
  private:

@@ -29,6 +29,31 @@ bool CommandLineIsOwnPath() {
   return CompareStringOrdinal(line.c_str(), -1, own, -1, TRUE) == CSTR_EQUAL;
 }
 
+std::string Utf8(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       nullptr);
+  std::string bytes(size > 0 ? size : 0, '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+// How this copy was started, for the tests of the extension's start of the
+// application: "started.txt" beside the record file, UTF-8, one line each.
+void RecordStart(const std::wstring& recordFile) {
+  wchar_t directory[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, directory);
+  const std::string text =
+      "directory " + Utf8(directory) + "\n" + "command " + Utf8(GetCommandLineW()) + "\n";
+  const std::wstring path = recordFile.substr(0, recordFile.find_last_of(L"\\/") + 1) + L"started.txt";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
 struct Watch {
   const Options* options;
   Recorder* recorder;
@@ -62,6 +87,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fwprintf(stderr, L"fakesyncapp: cannot open record file %ls\n", recordFile.c_str());
     return 1;
   }
+
+  RecordStart(recordFile);
 
   const wchar_t* mutexName = options.service ? L"Global\\pipesynccmd_sync" : L"Local\\pipesynccmd_sync";
   const wchar_t* pipeName = options.service ? L"\\\\.\\pipe\\syncsvccmd_sync" : L"\\\\.\\pipe\\synccmd_sync";

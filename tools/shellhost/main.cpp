@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "unelevated.h"
 
 namespace {
 
@@ -18,7 +19,9 @@ void PrintUsage(FILE* stream) {
   std::fputws(L"usage: shellhost COMMAND ARGUMENTS...   (shellhost --help)\n\n"
               L"Creates the extension's objects through the registry, as Explorer does, or\n"
               L"through DllGetClassObject of the DLL given with --dll PATH when the DLL is\n"
-              L"not registered, and drives them through their shell interfaces.\n\n"
+              L"not registered, and drives them through their shell interfaces.\n"
+              L"shellhost --unelevated COMMAND ... runs the command in a copy with the\n"
+              L"linked (unelevated) token and answers with its exit code.\n\n"
               L"commands:\n",
               stream);
   for (const Command* command : commands) std::fputws(command->usage, stream);
@@ -48,6 +51,7 @@ class Session {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) try {
+  if (IsUnelevatedRequest(argc, argv)) return RunUnelevated();
   if (argc < 2 || std::wstring(argv[1]) == L"--help" || std::wstring(argv[1]) == L"-h") {
     PrintUsage(argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
