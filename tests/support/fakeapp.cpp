@@ -42,9 +42,31 @@ void KillProcessesNamed(const wchar_t* fileName) {
   CloseHandle(snapshot);
 }
 
+namespace {
+// The extension sends only to the "Tamvera Sync.exe" of the installation's
+// registered location: where a test registered one, the stand-in runs from
+// that name there, a hard link to it unless the test put a program there.
+std::wstring StandInPath(bool service) {
+  wchar_t location[MAX_PATH] = {};
+  DWORD size = sizeof location;
+  if (RegGetValueW(service ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, uninstallKey, L"InstallLocation", RRF_RT_REG_SZ,
+                   nullptr, location, &size) != ERROR_SUCCESS ||
+      !location[0])
+    return FakeSyncAppPath();
+  std::wstring path = location;
+  if (path.back() != L'\\') path += L'\\';
+  path += L"Tamvera Sync.exe";
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+      !CreateHardLinkW(path.c_str(), FakeSyncAppPath().c_str(), nullptr) &&
+      !CopyFileW(FakeSyncAppPath().c_str(), path.c_str(), TRUE))
+    return FakeSyncAppPath();
+  return path;
+}
+}  // namespace
+
 FakeSyncApp::FakeSyncApp(const std::wstring& arguments)
     : service(arguments.find(L"--service") != std::wstring::npos),
-      process(L"\"" + FakeSyncAppPath() + L"\" --quiet --idle-exit 300 --record \"" + folder.Path() +
+      process(L"\"" + StandInPath(service) + L"\" --quiet --idle-exit 300 --record \"" + folder.Path() +
                   L"\\received.txt\" " + arguments,
               folder.Path() + L"\\output.txt") {}
 
