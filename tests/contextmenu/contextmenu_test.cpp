@@ -149,8 +149,11 @@ TEST_P(MenuRows, InsertTheEntriesWithTextsIdsStatesBitmapsAndLogLines) {
   EXPECT_EQ(LastRequestLog(), log);
   // The bitmaps are shared: they outlive the menu object, not the module.
   menu.Reset();
-  for (const MenuItem& item : query.items)
-    if (item.bitmap) EXPECT_EQ(GetObjectType(item.bitmap), DWORD{OBJ_BITMAP}) << "bitmap went with one menu";
+  for (const MenuItem& item : query.items) {
+    if (item.bitmap) {
+      EXPECT_EQ(GetObjectType(item.bitmap), DWORD{OBJ_BITMAP}) << "bitmap went with one menu";
+    }
+  }
   EXPECT_EQ(dll.CanUnloadNow(), S_OK);
   for (const MenuItem& item : query.items) EXPECT_EQ(GetObjectType(item.bitmap), 0u) << "bitmap outlived the module's use";
 }
