@@ -31,7 +31,9 @@ class ComObject : private RefCountedObject {
   ULONG AddRefImpl() { return InterlockedIncrement(&referenceCount); }
   ULONG ReleaseImpl() {
     const LONG count = InterlockedDecrement(&referenceCount);
-    if (count == 0) delete this;
+    // Through the most derived type: the compiler then frees the address
+    // new gave, not this base's.
+    if (count == 0) delete static_cast<Derived*>(this);
     return static_cast<ULONG>(count);
   }
 

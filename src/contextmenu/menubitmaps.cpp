@@ -17,11 +17,17 @@ struct SlotSource {
 };
 
 constexpr std::array<SlotSource, MenuBitmaps::slotCount> slotSources{{
-    {L"menu_sync.ico", 110},
+    {L"menu_sync.ico", MenuBitmaps::applicationIconGroup},
     {L"menu_remove.ico", 108},
     {L"menu_destroy.ico", 109},
     {L"menu_stop.ico", 107},
 }};
+
+}  // namespace
+
+WORD MenuBitmaps::IconGroup(size_t slot) { return slot < slotCount ? slotSources[slot].iconGroup : 0; }
+
+namespace {
 
 // Empty while the module path is unknown: then only the resources count.
 std::wstring ModuleFolder() {

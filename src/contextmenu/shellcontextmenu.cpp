@@ -1,16 +1,11 @@
 #include "contextmenu/shellcontextmenu.h"
 
-#include <lmcons.h>
-#include <shlwapi.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <string>
 #include <utility>
 
 #include "channel/commandbatch.h"
-#include "channel/pipeclient.h"
 #include "channel/installscope.h"
 #include "contextmenu/menucommands.h"
 #include "contextmenu/sharedmenubitmaps.h"
@@ -18,53 +13,6 @@
 #include "log/extensionlog.h"
 #include "com/errorbarrier.h"
 #include "com/modulereference.h"
-#include "util/settingsroot.h"
-#include "util/uniquehandle.h"
-#include "syncstate/placeholderstate.h"
-#include "syncstate/placeholdernames.h"
-#include "syncstate/syncfolder.h"
-
-namespace {
-
-// How long a right-click may read the selection on Explorer's thread.
-constexpr UINT scanBudgetMs = 250;
-
-// The share entry is on unless the application stored a REG_DWORD 0.
-bool ReadSharingEnabled() {
-  UniqueRegistryKey key;
-  if (RegOpenKeyExW(SettingsRoot(), L"Software\\Tamvera\\Sync", 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-    return true;
-  DWORD value = 0;
-  DWORD type = 0;
-  DWORD size = sizeof value;
-  if (RegQueryValueExW(key.Get(), L"ShellMenuFileSharingEnable", nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                       &size) != ERROR_SUCCESS ||
-      type != REG_DWORD)
-    return true;
-  return value != 0;
-}
-
-std::wstring CurrentUserName() {
-  wchar_t buffer[UNLEN + 1] = {};
-  DWORD size = UNLEN + 1;
-  if (!GetUserNameW(buffer, &size)) return {};
-  return buffer;
-}
-
-// Paths beyond MAX_PATH only reach the file system in their extended form.
-DWORD FileAttributesOf(const std::wstring& path) {
-  if (path.empty()) return INVALID_FILE_ATTRIBUTES;
-  if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\"))
-    return GetFileAttributesW(path.c_str());
-  std::wstring extended;
-  if (path.starts_with(L"\\\\"))
-    extended = L"\\\\?\\UNC\\" + path.substr(2);
-  else
-    extended = L"\\\\?\\" + path;
-  return GetFileAttributesW(extended.c_str());
-}
-
-}  // namespace
 
 ShellContextMenu::ShellContextMenu() {
   FillMenuTextsOnce();
@@ -104,42 +52,8 @@ bool ShellContextMenu::FetchSelection(UINT flags) {
   return true;
 }
 
-SelectionSummary ShellContextMenu::ScanSelection(ULONGLONG deadline) const {
-  SelectionSummary summary;
-  UINT index = 0;
-  selection.VisitPaths(fileCount, [&](const std::wstring& path) {
-    const bool isFirst = index++ == 0;
-    if (!isFirst && GetTickCount64() >= deadline) {
-      // A slow share must not hold Explorer's thread: what is not read may
-      // be anything, so every entry that might apply stays.
-      const UINT unread = fileCount - (index - 1);
-      ApplyUnreadItems(summary);
-      LogMessage(L"Context menu: %u of %u items left unread after %u ms", unread, fileCount, scanBudgetMs);
-      return false;
-    }
-    const DWORD attributes = FileAttributesOf(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (isFolder) summary.anyFolder = true;
-    if (isFirst) {
-      // The first item's folder record stands for the whole selection.
-      std::wstring root = FindSyncFolderRoot(path);
-      if (root.empty()) return false;
-      summary.inSyncFolder = true;
-      if (IsSyncFolderRoot(path)) root = path;
-      SyncFolderInfo info;
-      ReadSyncFolderInfo(root, info);
-      ApplyFolderRecord(summary, info.type, info.mode, info.disable_remove_from_all_devices, info.owner,
-                        CurrentUserName());
-      if (!summary.isSelectiveFolder || !summary.isOwner) return false;
-    }
-    const bool isPlaceholder = IsPlaceholderExtension(PathFindExtensionW(path.c_str()));
-    PlaceholderState state;
-    if (isPlaceholder) ReadPlaceholderState(path, state);
-    ApplyItem(summary, isFolder, isPlaceholder, state.progress);
-    return !summary.ItemsSaturated();
-  });
-  return summary;
+PathSource ShellContextMenu::SelectedPaths() const {
+  return [this](const PathVisitor& visit) { selection.VisitPaths(fileCount, visit); };
 }
 
 void ShellContextMenu::SetMenuItemBitmap(HMENU menu, UINT position, UINT slot) const {
@@ -173,33 +87,20 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::QueryContextMenu(HMENU menu, UINT in
   // A double-click or Enter only looks for the default verb, and none of
   // ours is one: nothing to read, build or log.
   if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
-  const ULONGLONG deadline = GetTickCount64() + scanBudgetMs;
+  const ScanBudget budget = ScanBudget::StartingNow(menuScanBudgetMs);
   LogMessage(L"Called context menu");
   if (!FetchSelection(flags)) return E_NOTIMPL;
 
-  const InstallScope scope = installScope.load();
-  if (SelectCommandPipe(scope).empty() && scope != InstallScope::User) {
-    // Without a user installation nobody could start the application.
-    LogMessage(L"Context menu: menu will not be shown. No pipe and scope isn't USER");
-    return E_NOTIMPL;
-  }
-
-  SelectionSummary summary = ScanSelection(deadline);
-  summary.sharingEnabled = ReadSharingEnabled();
-  if (!summary.sharingEnabled) LogMessage(L"File sharing is disabled");
-
-  const std::vector<PlannedEntry> entries = DecideMenuEntries(summary);
-  if (!entries.empty() && !bitmaps) bitmaps = SharedMenuBitmaps();
+  const MenuPlan plan = PlanMenu(fileCount, SelectedPaths(), budget);
+  if (!plan.allowed) return E_NOTIMPL;
+  if (!plan.entries.empty() && !bitmaps) bitmaps = SharedMenuBitmaps();
   UINT position = indexMenu;
-  for (const PlannedEntry& planned : entries) {
+  for (const PlannedEntry& planned : plan.entries) {
     // An id beyond the host's range would belong to another handler.
     if (uint64_t{idCmdFirst} + MenuCommandFor(planned.entry).id > idCmdLast) continue;
     InsertCommand(menu, position++, idCmdFirst, planned.entry, planned.greyed);
   }
-  if (!summary.SelectiveGate()) {
-    LogMessage(L"Selective Sync: inSyncFolder(%d) isSelectiveFolder(%d) isOwner(%d)", summary.inSyncFolder ? 1 : 0,
-               summary.isSelectiveFolder ? 1 : 0, summary.isOwner ? 1 : 0);
-  }
+  LogSelectiveGate(plan);
   LogMessage(L"End of menu handler");
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, menuCommandOffsetCount);
 } CATCH_RETURN()
@@ -213,7 +114,7 @@ HRESULT STDMETHODCALLTYPE ShellContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* i
   std::vector<std::wstring> paths;
   if (selection.Drop()) {
     paths.reserve(fileCount);
-    selection.VisitPaths(fileCount, [&](const std::wstring& path) {
+    SelectedPaths()([&](const std::wstring& path) {
       paths.push_back(path);
       return true;
     });

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "contextmenu/menubitmaps.h"
-#include "contextmenu/menudecision.h"
+#include "contextmenu/menuplan.h"
 #include "contextmenu/selectionmedium.h"
 #include "com/comobject.h"
 
@@ -33,9 +33,8 @@ class ShellContextMenu : public IContextMenu, private IShellExtInit, public ComO
                                        HKEY progId) override;
 
   bool FetchSelection(UINT flags);
-  // Reads the items until the summary is settled or, after the first item,
-  // the deadline (a GetTickCount64 value) has passed.
-  SelectionSummary ScanSelection(ULONGLONG deadline) const;
+  // The fetched drop list's paths, for the shared menu plan.
+  PathSource SelectedPaths() const;
   void InsertCommand(HMENU menu, UINT position, UINT idCmdFirst, MenuEntry entry, bool greyed) const;
   void SetMenuItemBitmap(HMENU menu, UINT position, UINT slot) const;
 

@@ -7,6 +7,7 @@
 #include "com/modulereference.h"
 #include "contextmenu/sharedmenubitmaps.h"
 #include "contextmenu/shellcontextmenu.h"
+#include "explorercommand/toplevelcommand.h"
 #include "iconhandler/iconimagecache.h"
 #include "iconhandler/shellfileicon.h"
 #include "module/classfactory.h"
@@ -36,6 +37,8 @@ constexpr ServedClass servedClasses[] = {
     {ServiceMenuClass, &ServeFactory<ShellContextMenu>},
     {UserIconClass, &ServeFactory<ShellFileIcon>},
     {ServiceIconClass, &ServeFactory<ShellFileIcon>},
+    {UserCommandClass, &ServeFactory<UserTopLevelCommand>},
+    {ServiceCommandClass, &ServeFactory<ServiceTopLevelCommand>},
 };
 
 }  // namespace

@@ -96,6 +96,13 @@ struct LibraryTraits {
   static void Close(Type module) { FreeLibrary(module); }
 };
 
+// Texts the shell allocates for its caller (display names and the like).
+struct CoTaskTextTraits {
+  using Type = wchar_t*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type text) { CoTaskMemFree(text); }
+};
+
 using UniqueKernelObject = UniqueResource<KernelObjectTraits>;
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
@@ -105,6 +112,7 @@ using UniqueIcon = UniqueResource<IconTraits>;
 using UniqueBitmap = UniqueResource<BitmapTraits>;
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
 using UniqueLibrary = UniqueResource<LibraryTraits>;
+using UniqueCoTaskText = UniqueResource<CoTaskTextTraits>;
 
 #if __has_include(<unzip.h>)
 struct ZipHandleTraits {

@@ -7,17 +7,17 @@
 #include <optional>
 
 #include "support/menuharness.h"
+#include "support/menurows.h"
 #include "support/childprocess.h"
 #include "support/dllundertest.h"
 
 namespace {
 
-using Paths = std::vector<std::wstring>;
-const std::wstring texts[] = {L"", L"Share with Tamvera Sync", L"Sync to this device", L"Cancel receiving",
-                              L"Remove from this device", L"Remove from all devices"};
+using namespace menucases;
+const std::wstring (&texts)[6] = entryTexts;
 const std::wstring logged[] = {L"", L"share with sync", L"download", L"cancel downloading", L"remove from this",
                                L"remove from all"};
-const wchar_t* const outside = L"Selective Sync: inSyncFolder(0) isSelectiveFolder(0) isOwner(1)";
+const wchar_t* const outside = outsideGateLine;
 constexpr HRESULT shown = MAKE_HRESULT(SEVERITY_SUCCESS, 0, 6);
 
 class ContextMenu : public ::testing::Test {
@@ -42,75 +42,6 @@ class ContextMenu : public ::testing::Test {
   InstallLocationKey userInstall{HKEY_CURRENT_USER, folder.Path()};
   DllUnderTest dll;
   size_t logMark = LogMessagesOfThisProcess().size();
-};
-
-// base\Sync, a synchronised folder, and the items the rows put into it.
-std::wstring Root(const std::wstring& base, int type = 2, int mode = 1, std::optional<std::wstring> owner = {},
-                  bool noRemoveFromAll = false) {
-  MakeSyncRoot(base + L"\\Sync", FolderRecord(type, mode, owner.value_or(CurrentUser()), noRemoveFromAll));
-  return base + L"\\Sync";
-}
-std::wstring File(const std::wstring& path) { return WriteBytes(path, "content"), path; }
-std::wstring Folder(const std::wstring& path) { return CreateFolder(path), path; }
-std::wstring Placeholder(const std::wstring& path, const char* state) { return MakePlaceholder(path, state), path; }
-std::wstring SwappedCase(std::wstring text) {
-  for (wchar_t& c : text) c = iswupper(c) ? towlower(c) : towupper(c);
-  return text;
-}
-// A folder of exactly 259 characters and, beside it, a name that starts with its path.
-std::wstring BeyondMaxPath(const std::wstring& root) {
-  std::wstring folder = root + L"\\";
-  CreateDirectoryW((L"\\\\?\\" + folder.append(259 - folder.size(), L'd')).c_str(), nullptr);
-  return folder + std::wstring(40, L'x');
-}
-
-struct MenuCase {
-  const char* name;
-  std::function<Paths(const std::wstring& base)> selection;
-  const char* entries;                // offsets in order, "-" marks a greyed one
-  const wchar_t* gateLine = nullptr;  // logged after the entries
-  DWORD sharing = REG_NONE;           // the share switch, stored as 0
-};
-
-const char* const at40 = "d10:kvx_statusi40ee";
-const MenuCase rows[] = {
-    {"FileOutsideSyncFolders", [](auto& b) { return Paths{File(b + L"\\a.txt")}; }, "1", outside},
-    {"RootNotInsideAnother", [](auto& b) { return Paths{Root(b)}; }, "1", outside},
-    {"ModeZero", [](auto& b) { return Paths{File(Root(b, 2, 0) + L"\\a.txt")}; }, "1",
-     L"Selective Sync: inSyncFolder(1) isSelectiveFolder(0) isOwner(1)"},
-    {"OwnerDiffersInCaseOnly", [](auto& b) { return Paths{File(Root(b, 2, 1, SwappedCase(CurrentUser())) + L"\\a")}; },
-     "1", L"Selective Sync: inSyncFolder(1) isSelectiveFolder(1) isOwner(0)"},
-    {"EmptyOwner", [](auto& b) { return Paths{File(Root(b, 2, 1, L"") + L"\\a.txt")}; }, "1 4 5"},
-    {"OrdinaryFileTypeTwo", [](auto& b) { return Paths{File(Root(b) + L"\\a.txt")}; }, "1 4 5"},
-    {"PlaceholderAt40", [](auto& b) { return Paths{Placeholder(Root(b) + L"\\x.docx.tmvs", at40)}; }, "1 3 5-"},
-    {"CapitalPlaceholderExtension", [](auto& b) { return Paths{Placeholder(Root(b) + L"\\X.DOCX.TMVS", at40)}; },
-     "1 3 5-"},
-    {"PlaceholderWithoutProgressTypeTwo",
-     [](auto& b) { return Paths{Placeholder(Root(b) + L"\\x.tmvs", "d8:kvx_typei1ee")}; }, "1 2 5"},
-    {"PlaceholderWithoutProgressTypeOne", [](auto& b) { return Paths{Placeholder(Root(b, 1) + L"\\x.tmvs", "de")}; },
-     "1 2 5-"},
-    {"Folder", [](auto& b) { return Paths{Folder(Root(b) + L"\\Docs")}; }, "1 2 4 5"},
-    {"RootInsideAnotherUsesItsOwnRecord",
-     [](auto& b) {
-       MakeSyncRoot(Root(b, 2, 0) + L"\\In", FolderRecord(2, 1, CurrentUser()));
-       return Paths{b + L"\\Sync\\In"};
-     },
-     "1 2 4 5"},
-    {"RemoveFromAllDevicesDisabled", [](auto& b) { return Paths{File(Root(b, 2, 1, {}, true) + L"\\a")}; }, "1 4"},
-    {"MixedSelection",
-     [](auto& b) {
-       const std::wstring r = Root(b);
-       return Paths{File(r + L"\\a.txt"), Placeholder(r + L"\\w.tmvs", "de"), Placeholder(r + L"\\r.tmvs", at40),
-                    Folder(r + L"\\Docs")};
-     },
-     "1 2 3 4 5-"},
-    {"SharingSwitchedOffByDword", [](auto& b) { return Paths{File(Root(b) + L"\\a")}; }, "4 5", nullptr, REG_DWORD},
-    {"SharingSwitchStoredAsString", [](auto& b) { return Paths{File(Root(b) + L"\\a")}; }, "1 4 5", nullptr, REG_SZ},
-    {"NothingAtAll", [](auto& b) { return Paths{File(b + L"\\a.txt")}; }, "", outside, REG_DWORD},
-    {"UnreadableFirstItem", [](auto& b) { return Paths{b + L"\\gone.txt", File(Root(b) + L"\\a.txt")}; }, "1", outside},
-    // Wine counts an empty list as one nameless item; either way nothing is scanned.
-    {"ZeroItems", [](auto&) { return Paths{}; }, "1", outside},
-    {"PathLongerThanMaxPathIsNotCutShort", [](auto& b) { return Paths{BeyondMaxPath(Root(b))}; }, "1", outside},
 };
 
 class MenuRows : public ContextMenu, public ::testing::WithParamInterface<MenuCase> {};
@@ -158,7 +89,7 @@ TEST_P(MenuRows, InsertTheEntriesWithTextsIdsStatesBitmapsAndLogLines) {
   for (const MenuItem& item : query.items) EXPECT_EQ(GetObjectType(item.bitmap), 0u) << "bitmap outlived the module's use";
 }
 
-INSTANTIATE_TEST_SUITE_P(Selections, MenuRows, ::testing::ValuesIn(rows),
+INSTANTIATE_TEST_SUITE_P(Selections, MenuRows, ::testing::ValuesIn(menuCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ContextMenu, DeclinesWithoutTouchingTheMenu) {
