@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,21 +41,15 @@ std::wstring PrefixOf(const std::wstring& uri) {
   return L"?:";
 }
 
-struct Attribute {
-  std::wstring name;  // prefixed like the element names
-  std::wstring value;
-};
-
 struct Element {
   std::wstring path;  // "Package/Applications/Application/..." with prefixes
   std::wstring text;
-  std::vector<Attribute> attributes;
+  std::map<std::wstring, std::wstring> attributes;  // the unprefixed ones
   int parent = -1;
 
   std::wstring Get(const wchar_t* name) const {
-    for (const Attribute& attribute : attributes)
-      if (attribute.name == name) return attribute.value;
-    return L"<absent>";
+    const auto found = attributes.find(name);
+    return found == attributes.end() ? L"<absent>" : found->second;
   }
 };
 
@@ -69,14 +65,13 @@ std::wstring BareClassId(unsigned index) {
 
 class Manifest {
  public:
-  // Every element of the file in document order; an error names the reader's
-  // result and the line it stopped at.
+  // Every element of the file in document order; empty, or the reader's
+  // failure and the line where it stopped.
   std::wstring Read(const std::wstring& file) {
-    const HMODULE library = LoadLibraryW(L"xmllite.dll");
     using CreateReader = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
-    const auto create = library ? reinterpret_cast<CreateReader>(
-                                      reinterpret_cast<void*>(GetProcAddress(library, "CreateXmlReader")))
-                                : nullptr;
+    const HMODULE library = LoadLibraryW(L"xmllite.dll");
+    const auto create = reinterpret_cast<CreateReader>(
+        reinterpret_cast<void*>(library ? GetProcAddress(library, "CreateXmlReader") : nullptr));
     if (!create) return L"no CreateXmlReader";
     IStream* stream = nullptr;
     IXmlReader* reader = nullptr;
@@ -85,17 +80,13 @@ class Manifest {
     if (SUCCEEDED(result)) result = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     if (SUCCEEDED(result)) result = reader->SetInput(stream);
     if (SUCCEEDED(result)) result = ReadAll(reader);
-    std::wstring error;
-    if (FAILED(result)) {
-      UINT line = 0;
-      if (reader) reader->GetLineNumber(&line);
-      wchar_t text[64];
-      swprintf(text, 64, L"0x%08lX at line %u", static_cast<unsigned long>(result), line);
-      error = text;
-    }
+    UINT line = 0;
+    if (FAILED(result) && reader) reader->GetLineNumber(&line);
     if (reader) reader->Release();
     if (stream) stream->Release();
-    return error;
+    wchar_t failure[48] = L"";
+    if (FAILED(result)) swprintf(failure, 48, L"0x%08lX at line %u", static_cast<unsigned long>(result), line);
+    return failure;
   }
 
   std::vector<const Element*> At(const std::wstring& path) const {
@@ -105,26 +96,15 @@ class Manifest {
     return found;
   }
 
-  // The elements at path whose ancestor levels up has the attribute value,
-  // for "the verbs of the item type *".
-  std::vector<const Element*> At(const std::wstring& path, int levels, const wchar_t* attribute,
-                                 const std::wstring& value) const {
-    std::vector<const Element*> found;
-    for (const Element* element : At(path)) {
-      const Element* ancestor = element;
-      for (int level = 0; level < levels && ancestor->parent >= 0; ++level) ancestor = &elements[ancestor->parent];
-      if (ancestor->Get(attribute) == value) found.push_back(element);
-    }
-    return found;
-  }
+  const Element& Parent(const Element& element) const { return elements.at(element.parent); }
 
  private:
   HRESULT ReadAll(IXmlReader* reader) {
     std::vector<int> open;
     XmlNodeType type;
     HRESULT result;
+    const wchar_t* text = nullptr;
     while ((result = reader->Read(&type)) == S_OK) {
-      const wchar_t* text = nullptr;
       if (type == XmlNodeType_EndElement) {
         open.pop_back();
       } else if (type == XmlNodeType_Text && !open.empty()) {
@@ -133,36 +113,24 @@ class Manifest {
       } else if (type == XmlNodeType_Element) {
         Element element;
         element.parent = open.empty() ? -1 : open.back();
-        element.path = open.empty() ? L"" : elements[open.back()].path + L"/";
-        element.path += QualifiedName(reader);
+        reader->GetNamespaceUri(&text, nullptr);
+        element.path = (open.empty() ? L"" : elements[open.back()].path + L"/") + PrefixOf(text);
+        reader->GetLocalName(&text, nullptr);
+        element.path += text;
         const bool empty = reader->IsEmptyElement();
         for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute()) {
-          const wchar_t* uri = nullptr;
-          reader->GetNamespaceUri(&uri, nullptr);
-          if (std::wstring(uri) == L"http://www.w3.org/2000/xmlns/") continue;
-          Attribute attribute;
-          attribute.name = *uri ? QualifiedName(reader) : LocalName(reader);
+          reader->GetNamespaceUri(&text, nullptr);
+          if (*text) continue;  // namespace declarations and prefixed attributes
+          reader->GetLocalName(&text, nullptr);
+          std::wstring name = text;
           reader->GetValue(&text, nullptr);
-          attribute.value = text;
-          element.attributes.push_back(attribute);
+          element.attributes[name] = text;
         }
         elements.push_back(element);
         if (!empty) open.push_back(static_cast<int>(elements.size()) - 1);
       }
     }
-    return FAILED(result) ? result : S_OK;
-  }
-
-  static std::wstring LocalName(IXmlReader* reader) {
-    const wchar_t* name = nullptr;
-    reader->GetLocalName(&name, nullptr);
-    return name;
-  }
-
-  static std::wstring QualifiedName(IXmlReader* reader) {
-    const wchar_t* uri = nullptr;
-    reader->GetNamespaceUri(&uri, nullptr);
-    return PrefixOf(uri) + LocalName(reader);
+    return result;
   }
 
   std::vector<Element> elements;
@@ -208,7 +176,8 @@ TEST_F(PackageManifest, FilesAndFoldersEachOfferBothInstallationsCommands) {
   EXPECT_EQ(types, (std::set<std::wstring>{L"*", L"Directory"}));
   for (const std::wstring type : {L"*", L"Directory"}) {
     std::set<std::wstring> ids, names;
-    for (const Element* verb : manifest.At(verbs, 1, L"Type", type)) {
+    for (const Element* verb : manifest.At(verbs)) {
+      if (manifest.Parent(*verb).Get(L"Type") != type) continue;
       ids.insert(verb->Get(L"Clsid"));
       names.insert(verb->Get(L"Id"));
     }
@@ -245,8 +214,7 @@ TEST_F(PackageManifest, NamesLogosThatAreThereAtTheirSizes) {
     unsigned char header[24] = {};
     const size_t read = fread(header, 1, sizeof header, file);
     fclose(file);
-    ASSERT_EQ(read, sizeof header) << path;
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(header) + 12, 4), "IHDR") << path << " is no PNG";
+    ASSERT_TRUE(read == sizeof header && memcmp(header + 12, "IHDR", 4) == 0) << path << " is no PNG";
     const auto bigEndian = [&](int at) {
       return unsigned(header[at]) << 24 | unsigned(header[at + 1]) << 16 | unsigned(header[at + 2]) << 8 |
              header[at + 3];
