@@ -19,7 +19,8 @@ which becomes the package's external location.
   Remove for the current user (the uninstaller):
     package-windows.ps1 -Remove
 
-The certificate must be trusted on the machine that registers the package (a
+Run it with Windows PowerShell (powershell.exe), whose Appx module has
+Add-AppxPackage. The certificate must be trusted on the machine that registers the package (a
 code-signing certificate from a trusted authority; a self-signed one only
 after importing it into Cert:\LocalMachine\TrustedPeople).
 #>
@@ -79,6 +80,7 @@ if ($signing) {
         $certificate = New-Object System.Security.Cryptography.X509Certificates.X509Certificate2(
             (Resolve-Path -LiteralPath $CertificateFile).Path, $CertificatePassword)
     } else {
+        $Thumbprint = $Thumbprint -replace '\s', ''
         $certificate = Get-ChildItem -Path Cert:\CurrentUser\My, Cert:\LocalMachine\My |
             Where-Object { $_.Thumbprint -eq $Thumbprint } | Select-Object -First 1
         if (-not $certificate) { throw "No certificate $Thumbprint in the personal stores" }
@@ -104,6 +106,7 @@ if ($signing) {
         if ($CertificatePassword) { $sign += @('/p', $CertificatePassword) }
     } else {
         $sign += @('/sha1', $Thumbprint)
+        if ($certificate.PSParentPath -like '*LocalMachine*') { $sign += '/sm' }
     }
     if ($TimestampUrl) { $sign += @('/tr', $TimestampUrl, '/td', 'SHA256') }
     Invoke-Tool (Find-SdkTool 'SignTool.exe') ($sign + @($Output))
