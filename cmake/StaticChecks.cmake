@@ -10,3 +10,6 @@ add_test(NAME include_layers_refuse_upward
          COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-includes ${CMAKE_SOURCE_DIR}/tests/layers/upward)
 set_tests_properties(include_layers_refuse_upward PROPERTIES
     PASS_REGULAR_EXPRESSION "com may not use module.*util may not use bencode")
+
+# The identity package's manifest must parse before MakeAppx ever sees it.
+add_test(NAME package_manifest_xml COMMAND xmllint --noout ${SYNCSHELL_PACKAGE_DIR}/AppxManifest.xml)

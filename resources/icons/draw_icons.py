@@ -4,8 +4,9 @@
 Python's standard library only: every shape is a signed distance field
 sampled at the pixel centres, so the edges are antialiased at each size and
 the images carry real alpha. Run it from anywhere; it rewrites the .ico files
-beside itself. --preview FILE also writes a PNG sheet of every image, enlarged,
-on light and dark backgrounds.
+beside itself and the sync picture as the package logos in
+../package/Assets/. --preview FILE also writes a PNG sheet of every image,
+enlarged, on light and dark backgrounds.
 """
 import argparse
 import math
@@ -128,6 +129,22 @@ def sync_layers(pixel):
     return [(DARK_GREY, lambda x, y: circle(x, y, 0.96)), (WHITE, arrows)]
 
 
+def scaled(layers_of, fraction):
+    """The same picture shrunk to fraction of the image, centred."""
+    def layers(pixel):
+        return [(colour, lambda x, y, d=distance: d(x / fraction, y / fraction) * fraction)
+                for colour, distance in layers_of(pixel / fraction)]
+    return layers
+
+
+# The package's logos at the sizes its manifest names: the app-list icon with
+# a small margin, the tile with the picture at two thirds of its width.
+LOGOS = {
+    "Square44x44Logo.png": (scaled(sync_layers, 0.9), 44),
+    "Square150x150Logo.png": (scaled(sync_layers, 0.66), 150),
+    "StoreLogo.png": (sync_layers, 50),
+}
+
 ICONS = {
     "menu_sync.ico": (sync_layers, SYNC_SIZES),
     "menu_remove.ico": (ring_and(cross, DARK_GREY), MENU_SIZES),
@@ -240,6 +257,11 @@ def main():
         with open(os.path.join(folder, name), "wb") as out:
             out.write(ico_bytes(images))
         all_images.append((name, images))
+    assets = os.path.join(os.path.dirname(folder), "package", "Assets")
+    os.makedirs(assets, exist_ok=True)
+    for name, (layers_of, size) in LOGOS.items():
+        with open(os.path.join(assets, name), "wb") as out:
+            out.write(png_bytes(render(layers_of, size)))
     if args.preview:
         preview(all_images, args.preview)
 
