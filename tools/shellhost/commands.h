@@ -10,6 +10,7 @@ struct Command {
   int (*run)(const std::vector<std::wstring>& arguments);
 };
 
+extern const Command commandCommand;
 extern const Command iconCommand;
 extern const Command invokeCommand;
 extern const Command menuCommand;

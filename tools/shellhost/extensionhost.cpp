@@ -61,3 +61,18 @@ HRESULT ExtensionHost::Create(const std::vector<unsigned>& classIndices, REFIID 
   }
   return result;
 }
+
+bool WaitForDeliveries(DWORD milliseconds) {
+  HMODULE module = GetModuleHandleW(L"SyncShellContextMenu.dll");
+  if (!module) return true;
+  using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+  const auto canUnload =
+      reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  if (!canUnload) return true;
+  const ULONGLONG end = GetTickCount64() + milliseconds;
+  while (canUnload() != S_OK) {
+    if (GetTickCount64() >= end) return false;
+    Sleep(50);
+  }
+  return true;
+}

@@ -31,3 +31,10 @@ class ExtensionHost {
   HMODULE module = nullptr;
   DWORD loadError = 0;
 };
+
+// A delivery may start the application and wait up to 30 seconds for it.
+constexpr DWORD deliveryWaitMs = 45000;
+
+// Waits until the extension's delivery threads have ended (the DLL answers
+// DllCanUnloadNow with S_OK), as a host that stays alive lets them finish.
+bool WaitForDeliveries(DWORD milliseconds);

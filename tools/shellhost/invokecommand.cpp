@@ -10,9 +10,6 @@
 
 namespace {
 
-// A delivery may start the application and wait up to 30 seconds for it.
-constexpr DWORD deliveryWaitMs = 45000;
-
 bool SameText(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
 // ENTRY is the entry's text (letter case ignored) or its position from 1.

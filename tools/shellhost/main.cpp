@@ -13,7 +13,7 @@
 
 namespace {
 
-const Command* const commands[] = {&menuCommand, &invokeCommand, &iconCommand};
+const Command* const commands[] = {&menuCommand, &invokeCommand, &commandCommand, &iconCommand};
 
 void PrintUsage(FILE* stream) {
   std::fputws(L"usage: shellhost COMMAND ARGUMENTS...   (shellhost --help)\n\n"

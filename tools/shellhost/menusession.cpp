@@ -47,18 +47,3 @@ bool MenuSession::Build(ExtensionHost& host, const std::vector<std::wstring>& pa
   }
   return true;
 }
-
-bool WaitForDeliveries(DWORD milliseconds) {
-  HMODULE module = GetModuleHandleW(L"SyncShellContextMenu.dll");
-  if (!module) return true;
-  using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
-  const auto canUnload =
-      reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-  if (!canUnload) return true;
-  const ULONGLONG end = GetTickCount64() + milliseconds;
-  while (canUnload() != S_OK) {
-    if (GetTickCount64() >= end) return false;
-    Sleep(50);
-  }
-  return true;
-}

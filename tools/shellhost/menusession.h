@@ -33,6 +33,7 @@ class MenuSession {
   HRESULT QueryResult() const { return queryResult; }
   const std::vector<MenuEntry>& Entries() const { return entries; }
   IContextMenu* Menu() const { return contextMenu.Get(); }
+  HMENU Handle() const { return menu; }
 
  private:
   ShellSelection selection;
@@ -41,7 +42,3 @@ class MenuSession {
   HRESULT queryResult = E_FAIL;
   std::vector<MenuEntry> entries;
 };
-
-// Waits until the extension's delivery threads have ended (the DLL answers
-// DllCanUnloadNow with S_OK), as a host that stays alive lets them finish.
-bool WaitForDeliveries(DWORD milliseconds);

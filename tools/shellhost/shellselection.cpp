@@ -47,7 +47,7 @@ bool ShellSelection::Build(const std::vector<std::wstring>& paths, std::wstring&
     }
   }
 
-  std::vector<UniquePidl> items;
+  std::vector<UniquePidl> lists;
   for (const std::wstring& path : fullPaths) {
     PIDLIST_ABSOLUTE pidl = nullptr;
     const HRESULT parsed = SHParseDisplayName(path.c_str(), nullptr, &pidl, 0, nullptr);
@@ -55,25 +55,32 @@ bool ShellSelection::Build(const std::vector<std::wstring>& paths, std::wstring&
       message = L"the shell cannot parse " + path;
       return false;
     }
-    items.emplace_back(pidl);
+    lists.emplace_back(pidl);
   }
 
   Microsoft::WRL::ComPtr<IShellFolder> parentFolder;
   PCUITEMID_CHILD firstChild = nullptr;
-  if (FAILED(SHBindToParent(items.front().get(), IID_IShellFolder,
+  if (FAILED(SHBindToParent(lists.front().get(), IID_IShellFolder,
                             reinterpret_cast<void**>(parentFolder.GetAddressOf()), &firstChild))) {
     message = L"the shell cannot open the folder of " + fullPaths.front();
     return false;
   }
   std::vector<PCUITEMID_CHILD> children;
-  for (const UniquePidl& item : items) children.push_back(ILFindLastID(item.get()));
+  for (const UniquePidl& list : lists) children.push_back(ILFindLastID(list.get()));
   if (FAILED(parentFolder->GetUIObjectOf(nullptr, static_cast<UINT>(children.size()), children.data(),
                                          IID_IDataObject, nullptr,
                                          reinterpret_cast<void**>(dataObject.ReleaseAndGetAddressOf())))) {
     message = L"the shell gives no data object for the selection";
     return false;
   }
-  folder = ILCloneFull(items.front().get());
+  std::vector<PCIDLIST_ABSOLUTE> absolute;
+  for (const UniquePidl& list : lists) absolute.push_back(list.get());
+  if (FAILED(SHCreateShellItemArrayFromIDLists(static_cast<UINT>(absolute.size()), absolute.data(),
+                                               items.ReleaseAndGetAddressOf()))) {
+    message = L"the shell gives no item array for the selection";
+    return false;
+  }
+  folder = ILCloneFull(lists.front().get());
   if (folder) ILRemoveLastID(folder);
   return true;
 }

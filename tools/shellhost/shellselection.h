@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-// The shell's own data object for a selection of items of one folder, as
-// Explorer hands it to a context-menu handler (it offers CF_HDROP).
+// The shell's own objects for a selection of items of one folder, as
+// Explorer hands them to its handlers: the data object (it offers CF_HDROP)
+// of a context menu, and the item array of a packaged command.
 class ShellSelection {
  public:
   ~ShellSelection();
@@ -16,9 +17,11 @@ class ShellSelection {
   bool Build(const std::vector<std::wstring>& paths, std::wstring& message);
 
   IDataObject* DataObject() const { return dataObject.Get(); }
+  IShellItemArray* Items() const { return items.Get(); }
   PCIDLIST_ABSOLUTE Folder() const { return folder; }
 
  private:
   Microsoft::WRL::ComPtr<IDataObject> dataObject;
+  Microsoft::WRL::ComPtr<IShellItemArray> items;
   PIDLIST_ABSOLUTE folder = nullptr;
 };
