@@ -1,6 +1,7 @@
 #include "menupopup.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -14,6 +15,21 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     KillTimer(window, closeTimer);
     // The menu's modal loop runs on this thread and dispatches the timer.
     EndMenu();
+    return 0;
+  }
+  if (message == WM_PAINT) {
+    // The title inside as well: without a window manager there is no caption.
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, static_cast<int>(std::size(title)));
+    RECT area;
+    GetClientRect(window, &area);
+    InflateRect(&area, -12, -10);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    DrawTextW(dc, title, -1, &area, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    EndPaint(window, &paint);
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
