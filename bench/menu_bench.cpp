@@ -63,23 +63,6 @@ struct MenuCase {
   ComPtr<IDataObject> selection{};
 };
 
-// --- the measured right-click, through the DLL's exports ---
-
-bool RightClick(const DllUnderTest& dll, IDataObject* selection, int* itemCount = nullptr, UINT flags = CMF_NORMAL) {
-  IShellExtInit* init = nullptr;
-  if (FAILED(dll.CreateObject(userMenuClass, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) return false;
-  init->Initialize(nullptr, selection, nullptr);
-  IContextMenu* menu = nullptr;
-  init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
-  HMENU popup = CreatePopupMenu();
-  const HRESULT result = menu->QueryContextMenu(popup, 0, 1, 0x7FFF, flags);
-  if (itemCount) *itemCount = GetMenuItemCount(popup);
-  menu->Release();
-  init->Release();
-  DestroyMenu(popup);
-  return result == MAKE_HRESULT(SEVERITY_SUCCESS, 0, (flags & CMF_DEFAULTONLY) ? 0 : 6);
-}
-
 // --- the floor: only the system work the decision and the menu need ---
 
 bool IsPlaceholderName(const wchar_t* path) { return lstrcmpiW(PathFindExtensionW(path), L".tmvs") == 0; }
@@ -236,35 +219,6 @@ class ShellItems {
 
 // --- fixtures ---
 
-std::string PlaceholderState(int progress) {
-  return progress < 0 ? std::string("d8:kvx_typei1ee") : FormatString("d10:kvx_statusi%de8:kvx_typei1ee", progress);
-}
-
-// Explorer's order: folders first, then files by name. kinds cycles over
-// 'f' ordinary file, 'w' waiting placeholder, 'r' placeholder being received.
-std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, size_t total, const char* kinds) {
-  CreateFolder(folder);
-  std::vector<std::wstring> paths;
-  for (size_t i = 0; i < folders; ++i) {
-    paths.push_back(folder + FormatWideString(L"\\Folder %03u", static_cast<unsigned>(i)));
-    CreateFolder(paths.back());
-  }
-  const size_t kindCount = strlen(kinds);
-  for (size_t i = 0; paths.size() < total; ++i) {
-    const char kind = kinds[i % kindCount];
-    const unsigned number = static_cast<unsigned>(i);
-    if (kind == 'f') {
-      paths.push_back(folder + FormatWideString(L"\\item %04u.txt", number));
-      WriteBytes(paths.back(), "content");
-    } else {
-      paths.push_back(folder + FormatWideString(L"\\item %04u.docx.tmvs", number));
-      WriteBytes(paths.back(), "");
-      WriteBytes(paths.back() + L":com.tamvera.Sync", PlaceholderState(kind == 'r' ? 40 : -1));
-    }
-  }
-  return paths;
-}
-
 // Items up to the one after which every flag the items can set is set.
 size_t ItemsUntilSaturated(const std::vector<std::wstring>& paths, size_t folders, const char* kinds) {
   bool folder = false, file = false, waiting = false, receiving = false;
@@ -284,23 +238,6 @@ size_t ItemsUntilSaturated(const std::vector<std::wstring>& paths, size_t folder
 struct Timings {
   Samples product, floor, required, shell;
 };
-
-// Rounds of perRun calls of each piece of work in turn, so that the load of
-// the machine falls on all alike; the first round warms up. The medians in
-// the order given.
-std::vector<double> InterleavedMedians(const std::vector<std::function<void()>>& work, int rounds, int perRun) {
-  std::vector<Samples> samples(work.size());
-  for (int round = 0; round <= rounds; ++round) {
-    for (size_t piece = 0; piece < work.size(); ++piece) {
-      const double start = NowNs();
-      for (int i = 0; i < perRun; ++i) work[piece]();
-      if (round > 0) samples[piece].Add((NowNs() - start) / perRun);
-    }
-  }
-  std::vector<double> medians;
-  for (const Samples& piece : samples) medians.push_back(piece.Median());
-  return medians;
-}
 
 // Rounds of perRun operations of each kind, interleaved so that the load of
 // the machine falls on all three alike; the first round warms up.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/benchreport.h"
 #include "util/strfmt.h"
 
 namespace {
@@ -21,6 +22,10 @@ bool KeyExists(HKEY root, const wchar_t* key, REGSAM view) {
   if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
+}
+
+std::string PlaceholderState(int progress) {
+  return progress < 0 ? std::string("d8:kvx_typei1ee") : FormatString("d10:kvx_statusi%de8:kvx_typei1ee", progress);
 }
 
 int64_t Micro(double ns) { return static_cast<int64_t>(ns / 1000 + 0.5); }
@@ -103,6 +108,58 @@ std::wstring FindRootFloor(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW((candidate + L"\\.sync\\ID").c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return candidate;
   }
+}
+
+bool RightClick(const DllUnderTest& dll, IDataObject* selection, int* itemCount, UINT flags) {
+  IShellExtInit* init = nullptr;
+  if (FAILED(dll.CreateObject(userMenuClass, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) return false;
+  init->Initialize(nullptr, selection, nullptr);
+  IContextMenu* menu = nullptr;
+  init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
+  HMENU popup = CreatePopupMenu();
+  const HRESULT result = menu->QueryContextMenu(popup, 0, 1, 0x7FFF, flags);
+  if (itemCount) *itemCount = GetMenuItemCount(popup);
+  menu->Release();
+  init->Release();
+  DestroyMenu(popup);
+  return result == MAKE_HRESULT(SEVERITY_SUCCESS, 0, (flags & CMF_DEFAULTONLY) ? 0 : 6);
+}
+
+std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, size_t total, const char* kinds) {
+  CreateFolder(folder);
+  std::vector<std::wstring> paths;
+  for (size_t i = 0; i < folders; ++i) {
+    paths.push_back(folder + FormatWideString(L"\\Folder %03u", static_cast<unsigned>(i)));
+    CreateFolder(paths.back());
+  }
+  const size_t kindCount = strlen(kinds);
+  for (size_t i = 0; paths.size() < total; ++i) {
+    const char kind = kinds[i % kindCount];
+    const unsigned number = static_cast<unsigned>(i);
+    if (kind == 'f') {
+      paths.push_back(folder + FormatWideString(L"\\item %04u.txt", number));
+      WriteBytes(paths.back(), "content");
+    } else {
+      paths.push_back(folder + FormatWideString(L"\\item %04u.docx.tmvs", number));
+      WriteBytes(paths.back(), "");
+      WriteBytes(paths.back() + L":com.tamvera.Sync", PlaceholderState(kind == 'r' ? 40 : -1));
+    }
+  }
+  return paths;
+}
+
+std::vector<double> InterleavedMedians(const std::vector<std::function<void()>>& work, int rounds, int perRun) {
+  std::vector<Samples> samples(work.size());
+  for (int round = 0; round <= rounds; ++round) {
+    for (size_t piece = 0; piece < work.size(); ++piece) {
+      const double start = NowNs();
+      for (int i = 0; i < perRun; ++i) work[piece]();
+      if (round > 0) samples[piece].Add((NowNs() - start) / perRun);
+    }
+  }
+  std::vector<double> medians;
+  for (const Samples& piece : samples) medians.push_back(piece.Median());
+  return medians;
 }
 
 double Samples::Median() const {

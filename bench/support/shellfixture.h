@@ -7,6 +7,7 @@
 #include <objidl.h>
 #include <unknwn.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,17 @@ bool ReadStreamFloor(const std::wstring& streamPath);
 // until one is a file. The root found, or empty.
 std::wstring FindRootFloor(const std::wstring& path);
 
+// A right-click as Explorer makes it on the classic menu: the object from
+// the DLL's factory, Initialize with the selection, QueryContextMenu into a
+// fresh menu, the final Release. False unless all our entries were offered;
+// itemCount, when given, gets the menu's entries.
+bool RightClick(const DllUnderTest& dll, IDataObject* selection, int* itemCount = nullptr, UINT flags = CMF_NORMAL);
+
+// Items made in folder, in Explorer's order: folders first, then files by
+// name. kinds cycles over 'f' ordinary file, 'w' waiting placeholder, 'r'
+// placeholder being received.
+std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, size_t total, const char* kinds);
+
 // Collects timings of one kind and gives their median.
 class Samples {
  public:
@@ -67,6 +79,11 @@ class Samples {
  private:
   std::vector<double> values;
 };
+
+// Rounds of perRun calls of each piece of work in turn, so that the load of
+// the machine falls on all alike; the first round warms up. The medians in
+// the order given.
+std::vector<double> InterleavedMedians(const std::vector<std::function<void()>>& work, int rounds, int perRun);
 
 // One row of the shell benchmarks' table: the median, its floor and the ratio,
 // and the shell's own work for the same thing when there is one (0: none).

@@ -1,5 +1,7 @@
 #include "explorercommand/commandselection.h"
 
+#include <string>
+
 #include "explorercommand/shellitempaths.h"
 #include "log/extensionlog.h"
 
@@ -11,17 +13,24 @@ std::shared_ptr<const SelectionRead> CommandSelection::Read(IShellItemArray* ite
   // Read outside the lock: a slow pass on another thread must not hold up
   // Explorer's quick one.
   auto read = std::make_shared<SelectionRead>();
-  read->paths = FileSystemPaths(items);
-  if (read->paths.empty()) {
+  const UINT total = ItemCount(items);
+  UINT first = 0;
+  std::wstring firstPath;
+  // The quick pass looks at the first item only: finding a later one may
+  // mean asking the shell about every item before it.
+  const bool found = okToBeSlow ? NextFileSystemItem(items, first, firstPath)
+                                : FileSystemPathAt(items, 0, firstPath);
+  if (!found && !okToBeSlow && total > 1) return nullptr;
+  if (!found) {
     LogMessage(L"Top-level command: no file system items");
   } else {
-    const UINT count = static_cast<UINT>(read->paths.size());
-    const PathSource source = [&paths = read->paths](const PathVisitor& visit) {
-      for (const std::wstring& path : paths)
-        if (!visit(path)) return;
+    // Paths are asked of the shell only as the scan reaches them, so the
+    // budget bounds the shell's work too.
+    const PathSource source = [&](const PathVisitor& visit) {
+      if (visit(firstPath)) VisitFileSystemPaths(items, first + 1, visit);
     };
-    read->plan = PlanMenu(count, source, ScanBudget::StartingNow(okToBeSlow ? menuScanBudgetMs : 0));
-    // The quick pass reads one item; what it left unread waits for the slow one.
+    read->plan = PlanMenu(total - first, source, ScanBudget::StartingNow(okToBeSlow ? menuScanBudgetMs : 0));
+    // What the quick pass left unread waits for the slow one.
     if (!okToBeSlow && read->plan.unread > 0) return nullptr;
     LogSelectiveGate(read->plan);
   }
@@ -29,12 +38,4 @@ std::shared_ptr<const SelectionRead> CommandSelection::Read(IShellItemArray* ite
   array = items;
   kept = read;
   return read;
-}
-
-std::vector<std::wstring> CommandSelection::Paths(IShellItemArray* items) {
-  {
-    SectionLock hold(lock);
-    if (kept && items == array.Get()) return kept->paths;
-  }
-  return FileSystemPaths(items);
 }

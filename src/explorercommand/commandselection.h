@@ -7,14 +7,11 @@
 #include <wrl/client.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "contextmenu/menuplan.h"
 #include "util/uniquehandle.h"
 
 struct SelectionRead {
-  std::vector<std::wstring> paths;
   // Not allowed when no item has a file-system path.
   MenuPlan plan;
 };
@@ -22,12 +19,10 @@ struct SelectionRead {
 class CommandSelection {
  public:
   // The plan for items. Quick (okToBeSlow false, Explorer's own thread):
-  // only the first item is read, and null means the answer needs more
-  // reads. Slow: read within the menu's budget, always a plan.
+  // the shell is asked for the first item's path and at most one more, and
+  // null means the answer needs more reads. Slow: read within the menu's
+  // budget, always a plan.
   std::shared_ptr<const SelectionRead> Read(IShellItemArray* items, bool okToBeSlow);
-
-  // The paths of items; read again only for another array.
-  std::vector<std::wstring> Paths(IShellItemArray* items);
 
  private:
   CriticalSection lock;

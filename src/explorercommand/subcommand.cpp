@@ -4,12 +4,14 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "channel/commandbatch.h"
 #include "com/errorbarrier.h"
 #include "com/modulereference.h"
 #include "contextmenu/menubitmaps.h"
 #include "contextmenu/menucommands.h"
+#include "explorercommand/shellitempaths.h"
 
 namespace {
 
@@ -77,7 +79,7 @@ HRESULT STDMETHODCALLTYPE SubCommand::GetState(IShellItemArray* items, BOOL okTo
 // As the classic entry: the messages go on a delivery thread, whatever the
 // entry's state, and nothing is reported back.
 HRESULT STDMETHODCALLTYPE SubCommand::Invoke(IShellItemArray* items, IBindCtx*) try {
-  std::vector<std::wstring> paths = selection->Paths(items);
+  std::vector<std::wstring> paths = FileSystemPaths(items);
   if (paths.empty()) return S_OK;
   return BuildCommandBatch(MenuCommandFor(entry).action, std::move(paths));
 } CATCH_RETURN()

@@ -248,6 +248,80 @@ TEST_F(ExplorerCommand, TheQuickAnswerReadsOneItemAndTheSlowOneDecides) {
   EXPECT_EQ(SubCommandEntries(top.Get(), four.Get()), "1 2 3 4 5-");
 }
 
+// Forwards to the shell's array and counts the items asked for: each one
+// costs the shell a name lookup, maybe on a slow share.
+class CountingItems : public IShellItemArray {
+ public:
+  explicit CountingItems(IShellItemArray* items) : items(items) {}
+  ULONG references = 1;
+  UINT asked = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IShellItemArray) return E_NOINTERFACE;
+    *out = static_cast<IShellItemArray*>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE BindToHandler(IBindCtx* context, REFGUID handler, REFIID iid, void** out) override {
+    return items->BindToHandler(context, handler, iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE GetPropertyStore(GETPROPERTYSTOREFLAGS flags, REFIID iid, void** out) override {
+    return items->GetPropertyStore(flags, iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE GetPropertyDescriptionList(REFPROPERTYKEY key, REFIID iid, void** out) override {
+    return items->GetPropertyDescriptionList(key, iid, out);
+  }
+  HRESULT STDMETHODCALLTYPE GetAttributes(SIATTRIBFLAGS flags, SFGAOF mask, SFGAOF* attributes) override {
+    return items->GetAttributes(flags, mask, attributes);
+  }
+  HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override { return items->GetCount(count); }
+  HRESULT STDMETHODCALLTYPE GetItemAt(DWORD index, IShellItem** item) override {
+    ++asked;
+    return items->GetItemAt(index, item);
+  }
+  HRESULT STDMETHODCALLTYPE EnumItems(IEnumShellItems** walk) override { return items->EnumItems(walk); }
+
+ private:
+  IShellItemArray* items;
+};
+
+TEST_F(ExplorerCommand, TheQuickAnswerAsksTheShellForTwoItemsOfAHundred) {
+  const std::wstring root = Root(folder.Path());
+  Paths paths;
+  for (int i = 0; i < 100; ++i)
+    paths.push_back(i % 2 ? File(root + L"\\f" + std::to_wstring(i) + L".txt")
+                          : Placeholder(root + L"\\p" + std::to_wstring(i) + L".tmvs", "de"));
+  ComPtr<IShellItemArray> shellItems = ShellItemArrayOf(paths);
+  ASSERT_TRUE(shellItems);
+  CountingItems items(shellItems.Get());
+  {
+    ComPtr<IExplorerCommand> top = NewCommand();
+    EXPECT_EQ(TopState(top.Get(), &items, FALSE, E_PENDING), ECS_HIDDEN);
+    EXPECT_LE(items.asked, 2u) << "Explorer's thread waits for every name";
+    EXPECT_EQ(TopState(top.Get(), &items, TRUE), ECS_ENABLED);
+    EXPECT_EQ(SubCommandEntries(top.Get(), &items), "1 2 4 5");
+  }
+  EXPECT_EQ(items.references, 1u) << "the kept read lets the array go with the command";
+
+  // A first item without a path: the quick pass does not go looking for one.
+  PIDLIST_ABSOLUTE computer = nullptr;
+  ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+  PIDLIST_ABSOLUTE file = ILCreateFromPathW(paths[1].c_str());
+  ASSERT_TRUE(file);
+  PCIDLIST_ABSOLUTE lists[] = {computer, file};
+  ComPtr<IShellItemArray> mixed;
+  ASSERT_EQ(SHCreateShellItemArrayFromIDLists(2, lists, &mixed), S_OK);
+  CoTaskMemFree(computer);
+  ILFree(file);
+  ComPtr<IExplorerCommand> top = NewCommand();
+  EXPECT_EQ(TopState(top.Get(), mixed.Get(), FALSE, E_PENDING), ECS_HIDDEN);
+  EXPECT_EQ(TopState(top.Get(), mixed.Get(), TRUE), ECS_ENABLED);
+}
+
 TEST_F(ExplorerCommand, NullEmptyAndVirtualSelectionsHideEverythingAndSendNothing) {
   FakeSyncApp app;
   ASSERT_TRUE(app.WaitReady());
