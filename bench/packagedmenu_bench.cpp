@@ -73,6 +73,8 @@ struct PackagedCase {
   const char* name;
   const char* size;
   std::vector<std::wstring> paths;
+  // Entries shown; more where the budget leaves items unread, since those
+  // count as every kind.
   int entries;
 };
 
@@ -109,12 +111,12 @@ int main() {
     ComPtr<IDataObject> selection = DropDataObject(packagedCase.paths);
     if (!items || !selection) return 1;
     const int shown = PackagedRightClick(dll, items.Get());
-    if (shown != packagedCase.entries) {
+    const bool large = packagedCase.paths.size() > 1;
+    if (large ? shown < packagedCase.entries || shown > 5 : shown != packagedCase.entries) {
       fprintf(stderr, "%s: the packaged menu shows %d entries, not %d\n", packagedCase.name, shown,
               packagedCase.entries);
       status = 1;
     }
-    const bool large = packagedCase.paths.size() > 1;
     const std::vector<double> medians = InterleavedMedians(
         {[&] { PackagedRightClick(dll, items.Get()); }, [&] { RightClick(dll, selection.Get()); },
          [&] { QuickState(dll, items.Get()); }},
@@ -122,6 +124,22 @@ int main() {
     ReportTimedRow("packaged right-click", packagedCase.name, packagedCase.size, medians[0], medians[1], 0);
     const std::string quick = std::string(packagedCase.name) + ", quick state alone";
     ReportTimedRow("packaged right-click", quick.c_str(), packagedCase.size, medians[2], medians[1], 0);
+  }
+  // What the shell takes to name one item: the packaged menu pays it for
+  // every item it reads, where the classic one gets the names in one list.
+  {
+    ComPtr<IShellItemArray> items = ShellItemArrayOf({mixed[50]});
+    if (!items) return 1;
+    const std::vector<double> medians = InterleavedMedians({[&] {
+                                                              ComPtr<IShellItem> item;
+                                                              LPWSTR path = nullptr;
+                                                              if (SUCCEEDED(items->GetItemAt(0, &item)))
+                                                                FreeText(item->GetDisplayName(SIGDN_FILESYSPATH, &path),
+                                                                         path);
+                                                            }},
+                                                           15, 20);
+    ReportTimedRow("packaged right-click", "part: one item's file-system path from the shell", "1 item", medians[0], 0,
+                   0);
   }
   return status;
 }
