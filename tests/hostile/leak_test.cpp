@@ -134,7 +134,7 @@ const ImportEntry importTable[importCount] = {COUNTED_IMPORTS(IMPORT_ENTRY)};
 
 struct Counters {
   DWORD handles = 0, gdiObjects = 0, userObjects = 0;
-  SIZE_T commitKiB = 0, workingSetKiB = 0;
+  size_t commitKiB = 0, workingSetKiB = 0;
 };
 
 // Wine answers GetProcessHandleCount with nothing, so the handles are
@@ -184,10 +184,10 @@ class Leaks : public ::testing::Test {
   // platform itself keeps for the same number of floor() calls.
   void RunCycles(const char* object, const std::function<void(int cycle)>& cycle,
                  const std::function<void()>& floor = {}) {
-    SIZE_T floorKiB = 0;
+    size_t floorKiB = 0;
     if (floor) {
       for (int number = 0; number < warmUpCycles; ++number) floor();
-      const SIZE_T before = ReadCounters().commitKiB;
+      const size_t before = ReadCounters().commitKiB;
       for (int number = 0; number < cycles; ++number) floor();
       floorKiB = ReadCounters().commitKiB - std::min(before, ReadCounters().commitKiB);
     }
