@@ -344,16 +344,11 @@ int main() {
   RunningApplication application(folder.Path() + L"\\app");
   if (!application.Ready()) return 1;
 
-  // A selective folder of type 2 that belongs to the current user.
-  const std::wstring root = folder.Path() + L"\\Sync";
-  MakeSyncRoot(root, FolderRecord(2, 1, CurrentUser()));
-  const char* mixedKinds = "fwr";
-  const char* everyItemKinds = "fw";
-  const std::vector<std::wstring> mixed = MakeItems(root + L"\\Docs", 50, 1000, mixedKinds);
-  const std::vector<std::wstring> noDownload = MakeItems(root + L"\\Archive", 50, 1000, everyItemKinds);
-  const std::wstring outsideFile = folder.Path() + L"\\Outside\\notes.txt";
-  CreateFolder(folder.Path() + L"\\Outside");
-  WriteBytes(outsideFile, "content");
+  const BenchSelections selections = MakeBenchSelections(folder.Path());
+  const std::wstring& root = selections.root;
+  const std::vector<std::wstring>& mixed = selections.mixed;
+  const std::vector<std::wstring>& noDownload = selections.noDownload;
+  const std::wstring& outsideFile = selections.outsideFile;
   const std::wstring file = mixed[50];
   const std::wstring placeholder = mixed[52];
 

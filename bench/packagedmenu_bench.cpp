@@ -87,20 +87,15 @@ int main() {
   RunningApplication application(folder.Path() + L"\\app");
   if (!application.Ready()) return 1;
 
-  const std::wstring root = folder.Path() + L"\\Sync";
-  MakeSyncRoot(root, FolderRecord(2, 1, CurrentUser()));
-  const std::vector<std::wstring> mixed = MakeItems(root + L"\\Docs", 50, 1000, "fwr");
-  const std::vector<std::wstring> noDownload = MakeItems(root + L"\\Archive", 50, 1000, "fw");
-  const std::wstring outsideFile = folder.Path() + L"\\Outside\\notes.txt";
-  CreateFolder(folder.Path() + L"\\Outside");
-  WriteBytes(outsideFile, "content");
+  const BenchSelections selections = MakeBenchSelections(folder.Path());
+  const std::vector<std::wstring>& mixed = selections.mixed;
 
   const std::vector<PackagedCase> cases = {
       {"1 file in selective folder", "1 item", {mixed[50]}, 3},
       {"1 placeholder in selective folder", "1 item", {mixed[52]}, 3},
       {"1,000 mixed (decided early)", "1,000 items", mixed, 5},
-      {"1,000 none receiving (all read)", "1,000 items", noDownload, 4},
-      {"1 file outside sync folders", "1 item", {outsideFile}, 1},
+      {"1,000 none receiving (all read)", "1,000 items", selections.noDownload, 4},
+      {"1 file outside sync folders", "1 item", {selections.outsideFile}, 1},
   };
 
   DllUnderTest dll;

@@ -148,6 +148,18 @@ std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, 
   return paths;
 }
 
+BenchSelections MakeBenchSelections(const std::wstring& base) {
+  BenchSelections made;
+  made.root = base + L"\\Sync";
+  MakeSyncRoot(made.root, FolderRecord(2, 1, CurrentUser()));
+  made.mixed = MakeItems(made.root + L"\\Docs", 50, 1000, mixedKinds);
+  made.noDownload = MakeItems(made.root + L"\\Archive", 50, 1000, everyItemKinds);
+  CreateFolder(base + L"\\Outside");
+  made.outsideFile = base + L"\\Outside\\notes.txt";
+  WriteBytes(made.outsideFile, "content");
+  return made;
+}
+
 std::vector<double> InterleavedMedians(const std::vector<std::function<void()>>& work, int rounds, int perRun) {
   std::vector<Samples> samples(work.size());
   for (int round = 0; round <= rounds; ++round) {

@@ -69,6 +69,19 @@ bool RightClick(const DllUnderTest& dll, IDataObject* selection, int* itemCount 
 // placeholder being received.
 std::vector<std::wstring> MakeItems(const std::wstring& folder, size_t folders, size_t total, const char* kinds);
 
+// The selections both right-click benchmarks time, made under base: in a
+// selective folder of type 2 that belongs to the current user, 50 folders
+// and then 950 items cycling over each set of kinds; and one file outside.
+inline constexpr char mixedKinds[] = "fwr";
+inline constexpr char everyItemKinds[] = "fw";
+struct BenchSelections {
+  std::wstring root;
+  std::vector<std::wstring> mixed;       // kinds mixedKinds
+  std::vector<std::wstring> noDownload;  // kinds everyItemKinds: nothing being received
+  std::wstring outsideFile;
+};
+BenchSelections MakeBenchSelections(const std::wstring& base);
+
 // Collects timings of one kind and gives their median.
 class Samples {
  public:

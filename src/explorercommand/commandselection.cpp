@@ -5,14 +5,14 @@
 #include "explorercommand/shellitempaths.h"
 #include "log/extensionlog.h"
 
-std::shared_ptr<const SelectionRead> CommandSelection::Read(IShellItemArray* items, bool okToBeSlow) {
+std::shared_ptr<const MenuPlan> CommandSelection::Read(IShellItemArray* items, bool okToBeSlow) {
   {
     SectionLock hold(lock);
     if (kept && items == array.Get()) return kept;
   }
   // Read outside the lock: a slow pass on another thread must not hold up
   // Explorer's quick one.
-  auto read = std::make_shared<SelectionRead>();
+  auto plan = std::make_shared<MenuPlan>();
   const UINT total = ItemCount(items);
   UINT first = 0;
   std::wstring firstPath;
@@ -29,13 +29,13 @@ std::shared_ptr<const SelectionRead> CommandSelection::Read(IShellItemArray* ite
     const PathSource source = [&](const PathVisitor& visit) {
       if (visit(firstPath)) VisitFileSystemPaths(items, first + 1, visit);
     };
-    read->plan = PlanMenu(total - first, source, ScanBudget::StartingNow(okToBeSlow ? menuScanBudgetMs : 0));
+    *plan = PlanMenu(total - first, source, ScanBudget::StartingNow(okToBeSlow ? menuScanBudgetMs : 0));
     // What the quick pass left unread waits for the slow one.
-    if (!okToBeSlow && read->plan.unread > 0) return nullptr;
-    LogSelectiveGate(read->plan);
+    if (!okToBeSlow && plan->unread > 0) return nullptr;
+    LogSelectiveGate(*plan);
   }
   SectionLock hold(lock);
   array = items;
-  kept = read;
-  return read;
+  kept = plan;
+  return plan;
 }

@@ -11,22 +11,17 @@
 #include "contextmenu/menuplan.h"
 #include "util/uniquehandle.h"
 
-struct SelectionRead {
-  // Not allowed when no item has a file-system path.
-  MenuPlan plan;
-};
-
 class CommandSelection {
  public:
-  // The plan for items. Quick (okToBeSlow false, Explorer's own thread):
+  // The plan for items, not allowed when no item has a file-system path. Quick (okToBeSlow false, Explorer's own thread):
   // the shell is asked for the first item's path and at most one more, and
   // null means the answer needs more reads. Slow: read within the menu's
   // budget, always a plan.
-  std::shared_ptr<const SelectionRead> Read(IShellItemArray* items, bool okToBeSlow);
+  std::shared_ptr<const MenuPlan> Read(IShellItemArray* items, bool okToBeSlow);
 
  private:
   CriticalSection lock;
   // Held so that no other array can take its address while the read is kept.
   Microsoft::WRL::ComPtr<IShellItemArray> array;
-  std::shared_ptr<const SelectionRead> kept;
+  std::shared_ptr<const MenuPlan> kept;
 };

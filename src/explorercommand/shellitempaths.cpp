@@ -27,8 +27,8 @@ bool NextFileSystemItem(IShellItemArray* items, UINT& index, std::wstring& path)
 
 void VisitFileSystemPaths(IShellItemArray* items, UINT first, const PathVisitor& visit) {
   std::wstring path;
-  for (UINT index = first; NextFileSystemItem(items, index, path); ++index)
-    if (!visit(path)) return;
+  for (UINT index = first, count = ItemCount(items); index < count; ++index)
+    if (FileSystemPathAt(items, index, path) && !visit(path)) return;
 }
 
 std::vector<std::wstring> FileSystemPaths(IShellItemArray* items) {

@@ -70,9 +70,9 @@ HRESULT STDMETHODCALLTYPE SubCommand::GetCanonicalName(GUID* name) try {
 HRESULT STDMETHODCALLTYPE SubCommand::GetState(IShellItemArray* items, BOOL okToBeSlow, EXPCMDSTATE* state) try {
   if (!state) return E_POINTER;
   *state = ECS_HIDDEN;
-  const std::shared_ptr<const SelectionRead> read = selection->Read(items, okToBeSlow != FALSE);
-  if (!read) return E_PENDING;
-  *state = EntryState(read->plan, entry);
+  const std::shared_ptr<const MenuPlan> plan = selection->Read(items, okToBeSlow != FALSE);
+  if (!plan) return E_PENDING;
+  *state = EntryState(*plan, entry);
   return S_OK;
 } CATCH_RETURN()
 

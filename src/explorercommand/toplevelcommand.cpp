@@ -67,9 +67,9 @@ HRESULT STDMETHODCALLTYPE TopLevelCommand::GetState(IShellItemArray* items, BOOL
   if (!state) return E_POINTER;
   *state = ECS_HIDDEN;
   if (!ServesThisInstallation()) return S_OK;
-  const std::shared_ptr<const SelectionRead> read = selection->Read(items, okToBeSlow != FALSE);
-  if (!read) return E_PENDING;
-  if (read->plan.allowed && !read->plan.entries.empty()) *state = ECS_ENABLED;
+  const std::shared_ptr<const MenuPlan> plan = selection->Read(items, okToBeSlow != FALSE);
+  if (!plan) return E_PENDING;
+  if (plan->allowed && !plan->entries.empty()) *state = ECS_ENABLED;
   return S_OK;
 } CATCH_RETURN()
 
