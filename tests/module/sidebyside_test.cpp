@@ -28,22 +28,21 @@ std::wstring BinDirectory(Arch a) {
 }
 std::wstring DllPath(Arch a) { return BinDirectory(a) + L"\\SyncShellContextMenu.dll"; }
 
-std::wstring Regsvr32(Arch a) {
-  if (a == ownArch) return SystemRegsvr32();
-  // A 32-bit process sees the 64-bit system folder as sysnative only.
+// The other architecture's system folder: a 32-bit process sees the 64-bit
+// one as sysnative only.
+std::wstring OtherSystemFolder() {
   wchar_t windows[MAX_PATH] = {};
   GetWindowsDirectoryW(windows, MAX_PATH);
-  return std::wstring(windows) + (a == x64 ? L"\\sysnative" : L"\\syswow64") + L"\\regsvr32.exe";
+  return std::wstring(windows) + (Other(ownArch) == x64 ? L"\\sysnative" : L"\\syswow64");
 }
+
+std::wstring Regsvr32(Arch a) { return a == ownArch ? SystemRegsvr32() : OtherSystemFolder() + L"\\regsvr32.exe"; }
 
 // Whether this machine runs the other architecture's programs at all: a
 // kernel without 32-bit support leaves Wine's 32-bit loader unstartable, and
 // every step below would fail for the machine, not for the DLL.
 bool OtherArchitectureRuns() {
-  wchar_t windows[MAX_PATH] = {};
-  GetWindowsDirectoryW(windows, MAX_PATH);
-  const std::wstring system = Other(ownArch) == x64 ? L"\\sysnative" : L"\\syswow64";
-  return ChildProcess(L"\"" + std::wstring(windows) + system + L"\\cmd.exe\" /c exit 7").Wait(60000) == 7;
+  return ChildProcess(L"\"" + OtherSystemFolder() + L"\\cmd.exe\" /c exit 7").Wait(60000) == 7;
 }
 
 // Whether a key written in the 32-bit view is the one the 64-bit view sees.
